@@ -1,0 +1,50 @@
+// The event-driven fast simulator. It carries a shot on from the thrown
+// stone's first contact until every stone rests: it repeatedly computes a
+// span in which no two stones can touch, moves every moving stone across it
+// by one table lookup, and resolves contacts with closed-form rules. After
+// EVENT_LIMIT events the stones are handed over to the exact model.
+#pragma once
+
+#include <cstdint>
+
+#include "kelpsimulator/bitSet.h"
+#include "kelpsimulator/thinkboard.h"
+#include "kelpsimulator/trajectory.h"
+
+namespace Kelp {
+
+inline constexpr double CONTACT_DISTANCE = static_cast<double>(0.2906f);  // m, compared squared
+inline constexpr double TANGENTIAL_FACTOR = 0.159;  // share of tangential sliding passed on
+inline constexpr double CHORD_ANGLE = 0.03333565;   // rad, law-of-cosines advance angle
+inline constexpr int EVENT_LIMIT = 100;
+
+struct FSBoard {
+  FSStone aw_stone[16];
+  bitSet awakes;  // slots of the moving stones
+  int32_t awake_count = 0;
+  bitSet asleeps;  // slots of the stones at rest
+  int32_t asleep_count = 0;
+  uint32_t shooter = 0;  // colour of the side that threw
+
+  // Consistency check; prints the first violation to standard error.
+  bool exam() const;
+};
+
+// Builds fsb after the first contact: board is the think board before the
+// shot, hit the think-board index (colour * 8 + list position) of the struck
+// stone, thrown and struck the two stones after the contact rule.
+void fromContact(FSBoard& fsb, const ThinkBoard& board, int hit, const FSStone& thrown,
+                 const FSStone& struck);
+
+// Runs the events. Returns the ShotOutcome: 0 when a protected stone left
+// play (out untouched), 2 when out was rebuilt from the stones at rest.
+int simulate(ThinkBoard& out, FSBoard& fsb);
+
+// Hands the stones over to the exact model with step dt (s) and rebuilds out.
+int exactFallback(FSBoard& fsb, ThinkBoard& out, double dt);
+
+// Contact rules: a moving, b at rest / both moving.
+void collideResting(FSStone& a, FSStone& b);
+void collideMoving(FSStone& a, FSStone& b);
+
+}  // namespace Kelp

@@ -1,0 +1,87 @@
+// The search's fixed-size picture of one end in progress: stones in play per
+// colour in the board frame, sorted by distance from the tee, per-stone state
+// bits for the free guard zone rule, throws left, and the score the end would
+// give now. A plain value with no heap members: the search copies it for
+// every tree iteration and every playout.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "kelpsimulator/field.h"
+#include "kelpsimulator/primitive.h"
+
+namespace Kelp {
+
+struct Stone {
+  double x = 0.0;   // board frame
+  double y = 0.0;   // board frame
+  double r = 0.0;   // distance from the tee, hypot(x, y)
+  double th = 0.0;  // bearing from the tee, atan2(y, x)
+};
+
+// Stone state bits.
+inline constexpr uint32_t STONE_COLOR_BIT = 1;  // the stone's colour
+inline constexpr uint32_t STONE_IN_FGZ = 4;  // lies in the free guard zone (kept while turn >= 12)
+inline constexpr uint32_t STONE_PROTECTED = 8;  // guard protected by the free guard zone rule
+
+// Every stone in play as float pairs, BLACK stones first, each colour in list
+// order. Fixed capacity: building it allocates nothing.
+struct StonePositions {
+  std::array<std::array<float, 2>, 16> xy{};
+  int size = 0;
+  const std::array<float, 2>* begin() const { return xy.data(); }
+  const std::array<float, 2>* end() const { return xy.data() + size; }
+};
+
+class ThinkBoard {
+ public:
+  int32_t ends_left;      // ends still to play after this one (last_end - end - 1)
+  int32_t turn;           // throws left in the end, 16..0
+  int32_t score_diff;     // the record's rel_score at construction
+  int32_t end_score_now;  // countScore() of the current stones: + BLACK, - WHITE
+  Stone stones[2][8];     // per colour, first count[col] entries sorted by r ascending
+  int32_t in_house[2];    // per colour, stones with r < IN_HOUSE_RADIUS (the first ones)
+  int32_t count[2];       // per colour, stones in play
+  uint32_t state[2][8];   // state bits, parallel to stones
+  int32_t last_index;     // list index of the stone inserted last by putStone; -1 after clear
+  double front_y;         // smallest y among the stones as last computed; 999.0 after clear
+
+  ThinkBoard();
+  // Builds the board from a record; broken invariants stop the program.
+  explicit ThinkBoard(const ClientField& field);
+
+  // The checked road for data from outside (the server): returns the board,
+  // or nothing with a one-line description of the first problem in *error.
+  static std::optional<ThinkBoard> fromRecord(const ClientField& field, std::string* error);
+
+  void clear();
+  int getTurn() const { return turn; }
+
+  // Sorted insertion without touching state (rebuilding after a collision).
+  void setStone(int col, double x, double y);
+  // Sorted insertion that moves state entries with their stones and sets
+  // last_index (the thrown stone came to rest without contact).
+  void putStone(int col, double x, double y);
+  // Moves the board to the next throw; changed is the ShotOutcome 0, 1 or 2.
+  void afterShot(int changed);
+  int countScore() const;
+  StonePositions getStonePositions() const;
+
+ private:
+  void insertSorted(int col, double x, double y, bool moveState);
+  void finishRebuild();
+};
+
+// Consistency checks: each prints its violated rule as one line on standard
+// error and returns false.
+bool ExamStoneNumber(int col, int turn, const ThinkBoard& board);
+bool ExamStoneState(const ThinkBoard& board);
+bool ExamFreeGuard(const ThinkBoard& board);
+// changed is the afterShot argument being checked (3 at construction); it
+// names the situation in the assertion only.
+bool Exam(const ThinkBoard& board, int changed);
+
+}  // namespace Kelp
