@@ -116,6 +116,10 @@ TEST(TrajectoryLookups, InputsOutsideTheTablesClampToTheEnds) {
 
   FSStone s;
   EXPECT_CHECK_FAILS(advanceToRest(PATH_TABLE_SIZE, s), "0 <= k && k < PATH_TABLE_SIZE");
+  EXPECT_CHECK_FAILS(advance(PATH_TABLE_SIZE, 5, s),
+                     "0 <= k0 && k0 < PATH_TABLE_SIZE && 0 <= k1 && k1 < PATH_TABLE_SIZE");
+  EXPECT_CHECK_FAILS(advance(5, -1, s),
+                     "0 <= k0 && k0 < PATH_TABLE_SIZE && 0 <= k1 && k1 < PATH_TABLE_SIZE");
 }
 
 TEST(TrajectoryPaths, SpinChoosesTheCurlSide) {
