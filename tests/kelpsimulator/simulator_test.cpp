@@ -32,8 +32,8 @@ struct StepCounter : b2ContactListener {
 };
 
 TEST(ExactRun, NothingMovingTakesOneWorldStep) {
+  StepCounter counter;  // outlives the world, which reports to it when destroyed
   ExactSimulator sim;
-  StepCounter counter;
   sim.world.SetContactListener(&counter);
   sim.loadStone(0.0, 0.0, 0.0, 0.0, 0.0, 1, false);  // touching, so the step is seen
   sim.loadStone(0.0, 2.0 * R - 0.01, 0.0, 0.0, 0.0, 2, false);
