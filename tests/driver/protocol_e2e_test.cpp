@@ -63,9 +63,11 @@ TEST_F(Protocol, WrongWordCountsAreReported) {
   exchange(p + " 1.5 1.5", "error argument size\n");
   exchange("SCORE", "error argment size\n");
   exchange("TOTALSCORE 1", "error argment size\n");
-  // TOTALSCORE with its two numbers and the record commands print nothing.
-  exchange(p + " 1.5\n\0"s + "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s,
-           illegal("FOO ", "FOO"));
+  // TOTALSCORE with its two numbers and the record commands print nothing:
+  // all that comes back is the report of the word after them.
+  ASSERT_TRUE(kelp_.send(p + " 1.5\n\0"s +
+                         "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s));
+  EXPECT_EQ(kelp_.readUntil("\nFOO\n", TIMEOUT), illegal("FOO ", "FOO"));
   expectCleanEnd();
 }
 
