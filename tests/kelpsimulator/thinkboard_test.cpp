@@ -1,0 +1,142 @@
+#include "kelpsimulator/thinkboard.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/boards.h"
+#include "support/death.h"
+
+namespace Kelp {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+
+// Puts shot k of the record at board position (x, y).
+void place(ClientField& f, int k, double x, double y) {
+  f.setPosition(k, static_cast<float>(x + RECORD_TEE_X),
+                static_cast<float>(static_cast<double>(RECORD_TEE_Y) - y));
+}
+
+ThinkBoard boardAt(int turn, const std::vector<At>& stones = {}) {
+  return boardWith(turn, stones, false);
+}
+
+TEST(ThinkBoard, EmptyRecordGivesAnEmptyBoard) {
+  ClientField f;
+  const ThinkBoard b(f);
+  EXPECT_EQ(b.getTurn(), 16);
+  EXPECT_EQ(b.count[BLACK] + b.count[WHITE], 0);
+  EXPECT_EQ(b.end_score_now, 0);
+  EXPECT_EQ(b.front_y, 999.0);
+}
+
+TEST(ThinkBoard, CountScore) {
+  const struct {
+    std::vector<At> stones;
+    int score;
+  } cases[] = {
+      {{{BLACK, 0.0, 0.5}, {WHITE, 1.0, 0.0}, {BLACK, 0.0, -0.9}, {BLACK, 1.2, 0.0}}, 2},
+      {{{WHITE, 0.0, 1.5}, {WHITE, 0.2, 0.0}, {WHITE, -1.0, -1.0}, {BLACK, 0.0, -6.0}}, -3},
+      // Equal nearest distances: nobody scores, whatever else is in the house.
+      {{{BLACK, 0.0, 0.6}, {WHITE, 0.0, -0.6}, {BLACK, 0.0, 0.8}, {BLACK, 0.9, 0.0}}, 0},
+      {{{BLACK, 0.0, 1.0}, {WHITE, 0.0, 0.2}, {WHITE, 0.0, 0.5}, {WHITE, 0.0, 1.5}}, -2},
+      // Just outside the house a stone never scores, even as the nearest.
+      {{{WHITE, 0.0, -IN_HOUSE_RADIUS}, {BLACK, 0.0, -3.0}}, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(boardAt(0, c.stones).countScore(), c.score);
+}
+
+TEST(ThinkBoard, EqualDistancesKeepInsertionOrderAndStatesMoveWithPutStone) {
+  ThinkBoard b = boardAt(0);
+  b.putStone(WHITE, 0.0, 1.0);
+  b.state[WHITE][0] = 1u | STONE_IN_FGZ;  // marks the first stone
+  b.putStone(WHITE, 1.0, 0.0);            // same distance: goes after it
+  b.putStone(WHITE, 0.0, -1.0);           // and again
+  EXPECT_EQ(b.last_index, 2);
+  EXPECT_EQ(b.stones[WHITE][1].x, 1.0);
+  b.putStone(WHITE, 0.0, -5.0);
+  b.putStone(WHITE, 0.0, 0.1);  // to the front: the marked state moves along
+  EXPECT_EQ(b.last_index, 0);
+  EXPECT_EQ(b.state[WHITE][1], 1u | STONE_IN_FGZ);
+  EXPECT_EQ(b.stones[WHITE][4].y, -5.0);
+  EXPECT_EQ(b.in_house[WHITE], 4);
+}
+
+TEST(ThinkBoard, FreeGuardFlagsOverTheFirstThrows) {
+  ThinkBoard b;  // turn 16
+  b.putStone(BLACK, 0.0, -3.0);
+  b.afterShot(1);  // 15: BLACK's guard protected while WHITE throws
+  EXPECT_EQ(b.state[BLACK][0], STONE_IN_FGZ | STONE_PROTECTED);
+  b.putStone(WHITE, 0.5, -4.0);
+  b.afterShot(1);  // 14
+  EXPECT_EQ(b.state[WHITE][0], 1u | STONE_IN_FGZ | STONE_PROTECTED);
+  EXPECT_EQ(b.state[BLACK][0], STONE_IN_FGZ);
+  EXPECT_EQ(b.front_y, -4.0);
+  b.afterShot(0);  // 13: BLACK's stone left play
+  EXPECT_EQ(b.state[WHITE][0], 1u | STONE_IN_FGZ);
+  EXPECT_EQ(b.state[BLACK][0], STONE_IN_FGZ | STONE_PROTECTED);
+
+  // The fourth throw ends the free-guard period, whatever it did.
+  for (int changed = 0; changed <= 2; ++changed) {
+    ThinkBoard c = b;
+    if (changed == 1) c.putStone(WHITE, -0.5, -6.0);
+    c.afterShot(changed);
+    EXPECT_EQ(c.getTurn(), 12);
+    for (int col = 0; col < 2; ++col) {
+      for (int i = 0; i < c.count[col]; ++i) EXPECT_EQ(c.state[col][i] & STONE_PROTECTED, 0u);
+    }
+  }
+  // A rebuild recomputes the flags from the positions alone.
+  ThinkBoard r = boardAt(14, {{BLACK, 2.1, 0.0}, {BLACK, 0.0, -2.5}, {WHITE, 0.0, -3.0}});
+  r.state[BLACK][0] = STONE_PROTECTED;  // stale
+  r.afterShot(2);                       // 13: WHITE throws next
+  EXPECT_EQ(r.state[BLACK][0], 0u);     // beside the tee line: not in the zone
+  EXPECT_EQ(r.state[BLACK][1], STONE_IN_FGZ | STONE_PROTECTED);
+  EXPECT_EQ(r.state[WHITE][0], 1u | STONE_IN_FGZ);
+  EXPECT_EQ(r.front_y, -3.0);
+}
+
+TEST(ThinkBoardDeathTest, BrokenInvariantsStopTheProgram) {
+  // Shot 2 with five stones in play: the third BLACK one is one too many.
+  ClientField five;
+  five.shot = 2;
+  for (int k = 0; k < 5; ++k) place(five, k, 0.3 * k - 0.6, -3.0);
+  EXPECT_DEATH(ThinkBoard{five},
+               AllOf(HasSubstr("ThinkBoard : illegal number of stones( BLACK3t13 ).\n"),
+                     HasSubstr("`ExamStoneNumber(col, turn - 1, *this)' failed")));
+  ThinkBoard b = boardAt(5, {{WHITE, 0.0, 0.5}, {WHITE, 0.0, 1.0}});
+  b.state[WHITE][0] = 1;  // the second stone has lost its colour bit
+  EXPECT_DEATH(b.afterShot(0), AllOf(HasSubstr("ThinkBoard : illegal stone state( WHITE1 ).\n"),
+                                     HasSubstr("`ExamStoneState(board)' failed")));
+  // Nothing may be thrown on a finished end, and the lists hold eight.
+  ThinkBoard last = boardAt(0);
+  EXPECT_CHECK_FAILS(last.afterShot(0), "Kelp::TURN_LAST < turn && turn <= Kelp::TURN_FIRST");
+  for (int i = 0; i < 8; ++i) last.setStone(BLACK, 0.0, i);
+  EXPECT_CHECK_FAILS(last.setStone(BLACK, 0.0, 9.0), "count[col] < 8");
+}
+
+TEST(ThinkBoard, FromRecordRejectsBadRecordsWithoutStopping) {
+  std::string error;
+  ClientField f;
+  f.shot = 16;
+  EXPECT_FALSE(ThinkBoard::fromRecord(f, &error));
+  EXPECT_EQ(error, "ThinkBoard : illegal shot number( 16 ).");
+  f.shot = 2;
+  for (int k = 0; k < 5; ++k) place(f, k, 0.3 * k - 0.6, -3.0);
+  EXPECT_FALSE(ThinkBoard::fromRecord(f, &error));
+  EXPECT_EQ(error, "ThinkBoard : illegal number of stones( BLACK3t14 ).");
+  for (int k = 2; k < 5; ++k) place(f, k, 9.0, 9.0);  // off the sheet: dropped
+  const auto ok = ThinkBoard::fromRecord(f, &error);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(ok->count[BLACK] + ok->count[WHITE], 2);
+  f.end = INT32_MIN;  // ends_left would overflow
+  f.last_end = INT32_MAX;
+  EXPECT_FALSE(ThinkBoard::fromRecord(f, nullptr));
+}
+
+}  // namespace
+}  // namespace Kelp
