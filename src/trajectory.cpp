@@ -205,7 +205,9 @@ void advanceToRest(int k, FSStone& stone) {
 }
 
 void advance(int k0, int k1, FSStone& stone) {
-  KELP_CHECK(0 <= k1 && k1 <= k0 && k0 < PATH_TABLE_SIZE);
+  // Callers pass k1 < k0; only the table bounds are enforced, so a row one
+  // above k0 from rounding in the caller's lookups still works.
+  KELP_CHECK(0 <= k0 && k0 < PATH_TABLE_SIZE && 0 <= k1 && k1 < PATH_TABLE_SIZE);
   const PathRow& r0 = pathBySpeed[k0];
   const PathRow& r1 = pathBySpeed[k1];
   const double m = mirror(stone);
