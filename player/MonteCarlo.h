@@ -3,11 +3,20 @@
 // task for a fixed time; four run at once and are merged by the AI players.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "kelpsimulator/random.h"
 #include "player/curling.h"
+
+// Whole milliseconds since start on the steady clock, truncated toward zero:
+// the clock both searches test their time limit against.
+inline int64_t elapsedMs(std::chrono::steady_clock::time_point start) {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now() - start);
+  return ns.count() / 1000000;
+}
 
 // Running statistics of one edge of the tree.
 struct UCTState {

@@ -8,17 +8,6 @@
 #include "kelpsimulator/check.h"
 #include "player/MonteCarlo.h"
 
-namespace {
-
-// Whole milliseconds since start on the steady clock, truncated.
-int64_t elapsedMs(std::chrono::steady_clock::time_point start) {
-  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::steady_clock::now() - start);
-  return ns.count() / 1000000;
-}
-
-}  // namespace
-
 Tree UCTAlgorithm::Search(CurlingGameState s, Tree root) const {
   return SearchSeeded(std::move(s), std::move(root), Kelp::timeSeed());
 }

@@ -8,15 +8,10 @@
 #include "kelpsimulator/simulator.h"
 #include "support/boards.h"
 #include "support/death.h"
+#include "support/tables.h"
 
 namespace Kelp {
 namespace {
-
-class TablesEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { buildTables(); }
-};
-const auto* const tablesEnvironment = ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
 
 FSStone stone(double x, double y, double th = 0.0, double v = 0.0, uint32_t state = 0) {
   FSStone s;

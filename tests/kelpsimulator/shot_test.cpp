@@ -8,15 +8,10 @@
 
 #include "kelpsimulator/simulator.h"
 #include "support/boards.h"
+#include "support/tables.h"
 
 namespace Kelp {
 namespace {
-
-class TablesEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { buildTables(); }
-};
-const auto* const tablesEnvironment = ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
 
 FSStone thrown(const ShotVector& s, double v) {
   FSStone a;

@@ -9,16 +9,10 @@
 #include "kelpsimulator/primitive.h"
 #include "kelpsimulator/simulator.h"
 #include "support/death.h"
+#include "support/tables.h"
 
 namespace Kelp {
 namespace {
-
-// The tables take a noticeable time to build: once per test binary.
-class TablesEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { buildTables(); }
-};
-const auto* const tablesEnvironment = ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
 
 FSStone stoneAt(double x, double y, double th, double w) {
   FSStone s;

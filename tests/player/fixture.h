@@ -11,13 +11,7 @@
 #include "kelpsimulator/trajectory.h"
 #include "player/MonteCarlo.h"
 #include "player/curling.h"
-
-class TablesEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { Kelp::buildTables(); }
-};
-inline ::testing::Environment* const kTablesEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
+#include "support/tables.h"
 
 struct Placed {
   int col;
