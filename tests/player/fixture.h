@@ -1,0 +1,59 @@
+// Shared helpers of the player tests: the trajectory tables (every shot
+// vector reads them) and positions built from a list of stones.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "kelpsimulator/check.h"
+#include "kelpsimulator/trajectory.h"
+#include "player/MonteCarlo.h"
+#include "player/curling.h"
+
+// Builds the tables once per test binary, before the first test.
+class TablesEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { Kelp::buildTables(); }
+};
+inline ::testing::Environment* const kTablesEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
+
+struct Placed {
+  int col;
+  double x;  // board frame
+  double y;
+};
+
+// A position with turn throws left and the given stones in play, reached
+// through the update a collision uses: setStone for every stone, then
+// afterShot(2), which recomputes flags and score and checks the board.
+inline CurlingGameState position(int turn, std::initializer_list<Placed> stones) {
+  CurlingGameState s;
+  if (turn == Kelp::TURN_FIRST) {
+    KELP_CHECK(stones.size() == 0);
+    return s;
+  }
+  s.turn = turn + 1;
+  for (const Placed& p : stones) s.setStone(p.col, p.x, p.y);
+  s.afterShot(2);
+  return s;
+}
+
+inline std::vector<Tree> candidates(const CurlingGameState& s) {
+  std::vector<Tree> out;
+  s.getCandidates(out);
+  return out;
+}
+
+inline std::vector<std::string> labels(const std::vector<Tree>& nodes) {
+  std::vector<std::string> out;
+  for (const Tree& t : nodes) out.push_back(t.move.move_state.label);
+  return out;
+}
+
+inline double speed(const CurlingMoveState& m) {
+  return std::hypot(m.vx, m.vy);
+}
