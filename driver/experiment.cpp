@@ -61,8 +61,7 @@ ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[
         auto writeLine = [&](std::ostream& os, int64_t elapsed) {
           os << slots[slot].name << ',' << std::get<1>(result) << ',' << std::get<2>(result) << ','
              << shotNum << ',' << move.move_state.label << ',' << move.uct_state.mean << ','
-             << move.uct_state.sum << ',' << move.uct_state.playouts << ',' << elapsed
-             << std::endl;
+             << move.uct_state.sum << ',' << move.uct_state.playouts << ',' << elapsed << std::endl;
         };
         writeLine(out.console, t1 - t0);
         const int64_t t2 = tickMs();
@@ -102,7 +101,8 @@ bool RunExperiment(const std::vector<std::string>& tokens, ClientField&) {
   int ends = 10;
   if (tokens.size() >= 3) {
     const std::optional<int> g = parseCount(tokens[1]);
-    const std::optional<int> e = tokens.size() == 4 ? parseCount(tokens[2]) : std::optional<int>(10);
+    const std::optional<int> e =
+        tokens.size() == 4 ? parseCount(tokens[2]) : std::optional<int>(10);
     if (!g || !e) {
       std::cout << tokens[0] << ": not a number: '" << (g ? tokens[2] : tokens[1])
                 << "'; no game played" << std::endl;

@@ -16,7 +16,7 @@
 namespace Kelp {
 
 struct ExperimentSlot {
-  std::shared_ptr<BaseAI> player;
+  std::shared_ptr<BaseAI<ThinkResult>> player;
   std::string name;
 };
 

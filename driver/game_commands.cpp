@@ -44,8 +44,7 @@ bool goCommand(const std::vector<std::string>&, ClientField& field) {
   if (!board) {
     // The server must never be left waiting: answer with the draw to the tee.
     const CurlingMoveState tee(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
-    std::cout << "GO: cannot think on this record: " << problem << "; answering TEE2"
-              << std::endl;
+    std::cout << "GO: cannot think on this record: " << problem << "; answering TEE2" << std::endl;
     return writeReply(formatBestShot(tee.vx, -tee.vy, tee.spin));
   }
   const ThinkResult result = DefaultPlayer()->Think(CurlingGameState(*board));
