@@ -1,6 +1,5 @@
 #include "driver/experiment.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -40,16 +39,17 @@ ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[
                                 const ExperimentOutputs& out, uint32_t (*seedForGame)()) {
   ExperimentTotals totals;
   // Entry e holds end e's score from slot 0's point of view. Ten entries for
-  // up to ten ends; a longer game keeps one entry per end, so nothing is lost.
-  const int tableSize = std::max(10, ends);
-  std::vector<int32_t> endScores(tableSize);
+  // up to ten ends; a longer game grows the table by one entry per end
+  // played, so no end goes unsummed (and a huge count allocates nothing up
+  // front).
+  std::vector<int32_t> endScores;
   for (int game = 0; game < games; ++game) {
     DsfmtEngine engine(seedForGame());
     out.console << "Name : Count : Size : ShotNum : Pow : Type : Rate : win : playout : time"
                 << std::endl;
     CurlingGameState board;
     EndOrder order;
-    std::fill(endScores.begin(), endScores.end(), 0);
+    endScores.assign(10, 0);
     for (int e = 0; e < ends; ++e) {
       int slot = order.first;
       for (int throwIndex = 0; throwIndex < 16; ++throwIndex) {
@@ -71,8 +71,12 @@ ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[
         board.executeShot(shot, engine);
         slot = 1 - slot;
       }
-      const int s = board.countScore() * order.sign;
-      endScores[e] = s;
+      const int32_t s = order.slotZeroScore(board.countScore());
+      if (e < static_cast<int>(endScores.size())) {
+        endScores[e] = s;
+      } else {
+        endScores.push_back(s);
+      }
       board.clear();
       order.afterEnd(s);
     }

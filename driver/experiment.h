@@ -25,8 +25,11 @@ struct ExperimentSlot {
 struct EndOrder {
   int first = 0;  // slot index of the end's first thrower
   int sign = 1;   // +1 while slot 0 throws first: turns board scores into slot 0's view
-  void afterEnd(int slotZeroScore) {
-    if (slotZeroScore != 0) {
+  // The board scores for its first thrower (BLACK positive); the tables keep
+  // slot 0's view.
+  int slotZeroScore(int boardScore) const { return boardScore * sign; }
+  void afterEnd(int slotZeroView) {
+    if (slotZeroView != 0) {
       first = 1 - first;
       sign = -sign;
     }
@@ -46,8 +49,8 @@ struct ExperimentOutputs {
 
 // Plays `games` games of `ends` ends between the two slots. Each game seeds
 // the engine with seedForGame(). Returns the totals; writes per-shot lines
-// and one result line per game (max(10, ends) end scores, each followed by a
-// comma).
+// and one result line per game: one end score per end, at least ten (zeros
+// for ends not played), each followed by a comma. Every entry is summed.
 ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[2],
                                 const ExperimentOutputs& out, uint32_t (*seedForGame)());
 
