@@ -35,6 +35,9 @@ class Tree {
   // A child made in place by a shot pattern; its statistics start at zero.
   Tree(float x, float y, const char* label, bool spin, int kind)
       : move{CurlingMoveState(x, y, label, spin, kind), UCTState{}} {}
+  Tree(const ShotAim& aim, const char* label, bool spin)
+      : move{CurlingMoveState(aim, label, spin), UCTState{}} {}
+  explicit Tree(const CurlingMoveState& m) : move{m, UCTState{}} {}
 
   Tree(const Tree&) = default;             // deep copy
   Tree& operator=(const Tree&) = default;  // deep copy

@@ -56,28 +56,43 @@ CurlOffset curlOffset(double v, double d, double sigma) {
 
 }  // namespace
 
-CurlingMoveState::CurlingMoveState(float x_, float y_, const char* label_, bool spin_, int kind)
-    : x(x_), y(y_), spin(spin_ ? 1 : 0), label(label_) {
+ShotAim aimFor(float x, float y, int kind) {
+  const float x_ = x, y_ = y;
   KELP_CHECK_TEXT(Kelp::isInPlayArea(x_, y_), "Kelp::isInPlayArea(x_, y_)");
-  const double sigma = spin == 0 ? 1.0 : -1.0;
-  const double d = std::hypot(x - 0.0, y - Kelp::THROW_Y);
-  const double phi = std::atan2(x - 0.0, y - Kelp::THROW_Y);
-  double v = 0.0;
-  double psi = 0.0;
+  ShotAim aim;
+  aim.x = x;
+  aim.y = y;
+  const double tx = x, ty = y;
+  const double d = std::hypot(tx - 0.0, ty - Kelp::THROW_Y);
+  aim.phi = std::atan2(tx - 0.0, ty - Kelp::THROW_Y);
   if (kind == SHOT_DRAW) {
-    v = speedForDistance(d);
-    const Kelp::PathRow& row = pathBySpeed[pathIndex(v)];
-    psi = phi - std::atan2(sigma * row.dx, row.dy) - sigma * row.dth;
+    aim.v = speedForDistance(d);
+    const Kelp::PathRow& row = pathBySpeed[pathIndex(aim.v)];
+    aim.t = std::atan2(row.dx, row.dy);
+    aim.turn = row.dth;
   } else {
     KELP_CHECK(kind == SHOT_HIT_SOFT || kind == SHOT_HIT_HARD || kind == SHOT_FULL_SPEED);
     if (kind == SHOT_FULL_SPEED) {
-      v = FULL_SPEED;
+      aim.v = FULL_SPEED;
     } else {
-      v = speedForDistance(d + (kind == SHOT_HIT_SOFT ? SOFT_HIT_EXTRA : HARD_HIT_EXTRA));
+      aim.v = speedForDistance(d + (kind == SHOT_HIT_SOFT ? SOFT_HIT_EXTRA : HARD_HIT_EXTRA));
     }
-    const CurlOffset off = curlOffset(v, d, sigma);
-    psi = phi - std::atan2(off.a, off.b) + off.h;
+    // The offset's a and h change sign with the spin and its b does not, so
+    // the spin 0 offset serves both.
+    const CurlOffset off = curlOffset(aim.v, d, 1.0);
+    aim.t = std::atan2(off.a, off.b);
+    aim.turn = -off.h;
   }
-  vx = v * std::sin(psi);
-  vy = v * std::cos(psi);
+  return aim;
+}
+
+CurlingMoveState::CurlingMoveState(const ShotAim& aim, const char* label_, bool spin_)
+    : x(aim.x), y(aim.y), spin(spin_ ? 1 : 0), label(label_) {
+  // Draw: psi = phi - atan2(sigma dx, dy) - sigma dth. Hit: psi = phi -
+  // atan2(a, b) + h with a and h = -sigma dth0 mirrored. atan2 is odd in its
+  // first argument, so both equal (phi - sigma t) - sigma turn exactly.
+  const double sigma = spin == 0 ? 1.0 : -1.0;
+  const double psi = (aim.phi - sigma * aim.t) - sigma * aim.turn;
+  vx = aim.v * std::sin(psi);
+  vy = aim.v * std::cos(psi);
 }

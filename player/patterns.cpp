@@ -11,7 +11,9 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "kelpsimulator/check.h"
 #include "kelpsimulator/primitive.h"
+#include "kelpsimulator/trajectory.h"
 #include "player/MonteCarlo.h"
 #include "player/curling.h"
 
@@ -35,8 +37,12 @@ constexpr float WHITESIDE_X = 1.22f;
 constexpr bool SPIN1 = true;
 constexpr bool SPIN0 = false;
 
-void add(std::vector<Tree>& out, double x, double y, const char* label, bool spin, int kind) {
-  out.emplace_back(static_cast<float>(x), static_cast<float>(y), label, spin, kind);
+// Both spins of one target, in the order given; they share the aim.
+void addPair(std::vector<Tree>& out, double x, double y, int kind, const char* firstLabel,
+             bool firstSpin, const char* secondLabel, bool secondSpin) {
+  const ShotAim aim = aimFor(static_cast<float>(x), static_cast<float>(y), kind);
+  out.emplace_back(aim, firstLabel, firstSpin);
+  out.emplace_back(aim, secondLabel, secondSpin);
 }
 
 // The pattern's own house test: the distance is computed in double from the
@@ -48,24 +54,11 @@ bool inPatternHouse(float xs, float ys) {
   return static_cast<double>(r) <= PATTERN_HOUSE;
 }
 
-void freeGuard(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  const double y1 = -FREE_GUARD_DISTANCE * std::sin(PI / 2 - PI / 6);
-  const double y3 = -FREE_GUARD_DISTANCE * std::sin(PI / 2);
-  const double y5 = -FREE_GUARD_DISTANCE * std::sin(PI / 6 + PI / 2);
-  add(out, -FREE_GUARD_SIDE_X, y1, "FREE_GUARD1", SPIN1, SHOT_DRAW);
-  add(out, -FREE_GUARD_SIDE_X, y1, "FREE_GUARD2", SPIN0, SHOT_DRAW);
-  add(out, 0.0, y3, "FREE_GUARD3", SPIN1, SHOT_DRAW);
-  add(out, 0.0, y3, "FREE_GUARD4", SPIN0, SHOT_DRAW);
-  add(out, FREE_GUARD_SIDE_X, y5, "FREE_GUARD5", SPIN1, SHOT_DRAW);
-  add(out, FREE_GUARD_SIDE_X, y5, "FREE_GUARD6", SPIN0, SHOT_DRAW);
-}
-
 void guard(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
   for (const auto& [xs, ys] : stones) {
     if (!inPatternHouse(xs, ys) || !(static_cast<double>(ys) < PATTERN_HOUSE)) continue;
     const float gy = ys - GUARD_OFFSET;  // float arithmetic
-    out.emplace_back(xs, gy, "GUARD1", SPIN1, SHOT_DRAW);
-    out.emplace_back(xs, gy, "GUARD2", SPIN0, SHOT_DRAW);
+    addPair(out, xs, gy, SHOT_DRAW, "GUARD1", SPIN1, "GUARD2", SPIN0);
   }
 }
 
@@ -73,8 +66,7 @@ void comeAround(const CurlingGameState&, const StonePositions& stones, std::vect
   for (const auto& [xs, ys] : stones) {
     if (!(static_cast<double>(ys) < COME_AROUND_BAND_NEAR && ys > COME_AROUND_BAND_FAR)) continue;
     const double cy = static_cast<double>(ys) + COME_AROUND_BEHIND;
-    add(out, xs, cy, "COME_AROUND1", SPIN0, SHOT_DRAW);
-    add(out, xs, cy, "COME_AROUND2", SPIN1, SHOT_DRAW);
+    addPair(out, xs, cy, SHOT_DRAW, "COME_AROUND1", SPIN0, "COME_AROUND2", SPIN1);
   }
 }
 
@@ -82,8 +74,7 @@ void freeze(const CurlingGameState&, const StonePositions& stones, std::vector<T
   for (const auto& [xs, ys] : stones) {
     if (!inPatternHouse(xs, ys)) continue;
     const double fy = static_cast<double>(ys) - 3 * R;
-    add(out, xs, fy, "FREEZE1", SPIN1, SHOT_DRAW);
-    add(out, xs, fy, "FREEZE2", SPIN0, SHOT_DRAW);
+    addPair(out, xs, fy, SHOT_DRAW, "FREEZE1", SPIN1, "FREEZE2", SPIN0);
   }
 }
 
@@ -101,12 +92,9 @@ void hits(const StonePositions& stones, std::vector<Tree>& out, int kind,
     const double y3 = y - R * std::sin(PI / 2);
     const double x5 = x + R * std::cos(5 * PI / 6);
     const double y5 = y - R * std::sin(5 * PI / 6);
-    add(out, x1, y1, labels[0], SPIN1, kind);
-    add(out, x1, y1, labels[1], SPIN0, kind);
-    add(out, x, y3, labels[2], SPIN1, kind);
-    add(out, x, y3, labels[3], SPIN0, kind);
-    add(out, x5, y5, labels[4], SPIN1, kind);
-    add(out, x5, y5, labels[5], SPIN0, kind);
+    addPair(out, x1, y1, kind, labels[0], SPIN1, labels[1], SPIN0);
+    addPair(out, x, y3, kind, labels[2], SPIN1, labels[3], SPIN0);
+    addPair(out, x5, y5, kind, labels[4], SPIN1, labels[5], SPIN0);
   }
 }
 
@@ -118,37 +106,58 @@ void weak(const CurlingGameState&, const StonePositions& stones, std::vector<Tre
   hits(stones, out, SHOT_HIT_SOFT, {"WEAK1", "WEAK2", "WEAK3", "WEAK4", "WEAK5", "WEAK6"});
 }
 
-void tee(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  out.emplace_back(0.0f, 0.0f, "TEE1", SPIN1, SHOT_DRAW);
-  out.emplace_back(0.0f, 0.0f, "TEE2", SPIN0, SHOT_DRAW);
-}
+// The candidates that do not depend on the stones, in list order. Their shot
+// vectors are the same in every position, so they are computed once, on
+// first use (the tables must be built by then), and copied afterwards.
+std::vector<Tree> makeFixed() {
+  KELP_CHECK(Kelp::speedByDistance[1] > 0.0);
+  std::vector<Tree> out;
+  const double y1 = -FREE_GUARD_DISTANCE * std::sin(PI / 2 - PI / 6);
+  const double y3 = -FREE_GUARD_DISTANCE * std::sin(PI / 2);
+  const double y5 = -FREE_GUARD_DISTANCE * std::sin(PI / 6 + PI / 2);
+  addPair(out, -FREE_GUARD_SIDE_X, y1, SHOT_DRAW, "FREE_GUARD1", SPIN1, "FREE_GUARD2", SPIN0);
+  addPair(out, 0.0, y3, SHOT_DRAW, "FREE_GUARD3", SPIN1, "FREE_GUARD4", SPIN0);
+  addPair(out, FREE_GUARD_SIDE_X, y5, SHOT_DRAW, "FREE_GUARD5", SPIN1, "FREE_GUARD6", SPIN0);
 
-void house(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
+  addPair(out, 0.0, 0.0, SHOT_DRAW, "TEE1", SPIN1, "TEE2", SPIN0);
+
   const double rho = HOUSE_POINT_RADIUS;
-  const double x1 = rho * std::cos(PI / 4), y1 = -rho * std::sin(PI / 4);
-  const double x3 = rho * std::cos(PI / 2), y3 = -rho * std::sin(PI / 2);
-  const double x5 = rho * std::cos(3 * PI / 4), y5 = -rho * std::sin(3 * PI / 4);
-  add(out, x1, y1, "HOUSE1", SPIN1, SHOT_DRAW);
-  add(out, x1, y1, "HOUSE2", SPIN0, SHOT_DRAW);
-  add(out, x3, y3, "HOUSE3", SPIN1, SHOT_DRAW);
-  add(out, x3, y3, "HOUSE4", SPIN0, SHOT_DRAW);
-  add(out, x5, y5, "HOUSE5", SPIN1, SHOT_DRAW);
-  add(out, x5, y5, "HOUSE6", SPIN0, SHOT_DRAW);
+  addPair(out, rho * std::cos(PI / 4), -rho * std::sin(PI / 4), SHOT_DRAW, "HOUSE1", SPIN1,
+          "HOUSE2", SPIN0);
+  addPair(out, rho * std::cos(PI / 2), -rho * std::sin(PI / 2), SHOT_DRAW, "HOUSE3", SPIN1,
+          "HOUSE4", SPIN0);
+  addPair(out, rho * std::cos(3 * PI / 4), -rho * std::sin(3 * PI / 4), SHOT_DRAW, "HOUSE5", SPIN1,
+          "HOUSE6", SPIN0);
+
+  addPair(out, BLUESIDE_X, 0.0, SHOT_DRAW, "BLUESIDE", SPIN1, "BLUESIDE2", SPIN0);
+  addPair(out, -BLUESIDE_X, 0.0, SHOT_DRAW, "BLUESIDE3", SPIN1, "BLUESIDE4", SPIN0);
+
+  // All four beside-the-tee candidates carry the one label.
+  addPair(out, WHITESIDE_X, 0.0, SHOT_DRAW, "WHITESIDE", SPIN1, "WHITESIDE", SPIN0);
+  addPair(out, -WHITESIDE_X, 0.0, SHOT_DRAW, "WHITESIDE", SPIN1, "WHITESIDE", SPIN0);
+  return out;
 }
 
+// Appends fixed candidates [first, first + n).
+void copyFixed(std::vector<Tree>& out, size_t first, size_t n) {
+  static const std::vector<Tree> fixed = makeFixed();
+  for (size_t i = first; i < first + n; ++i) out.emplace_back(fixed[i].move.move_state);
+}
+
+void freeGuard(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
+  copyFixed(out, 0, 6);
+}
+void tee(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
+  copyFixed(out, 6, 2);
+}
+void house(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
+  copyFixed(out, 8, 6);
+}
 void blueSide(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  out.emplace_back(BLUESIDE_X, 0.0f, "BLUESIDE", SPIN1, SHOT_DRAW);
-  out.emplace_back(BLUESIDE_X, 0.0f, "BLUESIDE2", SPIN0, SHOT_DRAW);
-  out.emplace_back(-BLUESIDE_X, 0.0f, "BLUESIDE3", SPIN1, SHOT_DRAW);
-  out.emplace_back(-BLUESIDE_X, 0.0f, "BLUESIDE4", SPIN0, SHOT_DRAW);
+  copyFixed(out, 14, 4);
 }
-
-// All four carry the one label.
 void whiteSide(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  out.emplace_back(WHITESIDE_X, 0.0f, "WHITESIDE", SPIN1, SHOT_DRAW);
-  out.emplace_back(WHITESIDE_X, 0.0f, "WHITESIDE", SPIN0, SHOT_DRAW);
-  out.emplace_back(-WHITESIDE_X, 0.0f, "WHITESIDE", SPIN1, SHOT_DRAW);
-  out.emplace_back(-WHITESIDE_X, 0.0f, "WHITESIDE", SPIN0, SHOT_DRAW);
+  copyFixed(out, 18, 4);
 }
 
 constexpr std::array<PatternGenerator, 10> GENERATORS = {

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "kelpsimulator/check.h"
 #include "kelpsimulator/trajectory.h"
 #include "player/MonteCarlo.h"
 #include "player/curling.h"
 
-// Builds the tables once per test binary, before the first test.
 class TablesEnvironment : public ::testing::Environment {
  public:
   void SetUp() override { Kelp::buildTables(); }
@@ -23,19 +21,14 @@ inline ::testing::Environment* const kTablesEnvironment =
 
 struct Placed {
   int col;
-  double x;  // board frame
-  double y;
+  double x, y;  // board frame
 };
 
-// A position with turn throws left and the given stones in play, reached
-// through the update a collision uses: setStone for every stone, then
-// afterShot(2), which recomputes flags and score and checks the board.
+// turn throws left and the given stones in play, through the update a
+// collision uses: setStone for each stone, then afterShot(2).
 inline CurlingGameState position(int turn, std::initializer_list<Placed> stones) {
   CurlingGameState s;
-  if (turn == Kelp::TURN_FIRST) {
-    KELP_CHECK(stones.size() == 0);
-    return s;
-  }
+  if (turn == Kelp::TURN_FIRST) return s;
   s.turn = turn + 1;
   for (const Placed& p : stones) s.setStone(p.col, p.x, p.y);
   s.afterShot(2);
@@ -45,12 +38,6 @@ inline CurlingGameState position(int turn, std::initializer_list<Placed> stones)
 inline std::vector<Tree> candidates(const CurlingGameState& s) {
   std::vector<Tree> out;
   s.getCandidates(out);
-  return out;
-}
-
-inline std::vector<std::string> labels(const std::vector<Tree>& nodes) {
-  std::vector<std::string> out;
-  for (const Tree& t : nodes) out.push_back(t.move.move_state.label);
   return out;
 }
 

@@ -1,10 +1,6 @@
 // The UCT and flat searches and the players' parallel search: statistics,
 // selection, expansion, the merge and the choice of the best child.
-#include <cmath>
-#include <numeric>
-
 #include "fixture.h"
-#include "kelpsimulator/shot.h"
 #include "player/ai.h"
 
 namespace {
@@ -12,9 +8,7 @@ namespace {
 using Kelp::BLACK;
 using Kelp::WHITE;
 
-UCTAlgorithm uctWithLimit(int ms) {
-  return UCTAlgorithm{SearchParameters{ms, 1, 0.25}};
-}
+const UCTAlgorithm UCT{SearchParameters{1000, 1, 0.25}};
 
 Tree rootOf(const CurlingGameState& s) {
   Tree root;
@@ -22,244 +16,148 @@ Tree rootOf(const CurlingGameState& s) {
   return root;
 }
 
-// The last stone of an end: BLACK lies two in the house.
+// The last stone of an end, BLACK lying two in the house.
 CurlingGameState lastStone() {
   return position(1, {{BLACK, 0.9, 0.3}, {BLACK, -0.8, 0.6}});
 }
 
-void expectAllZero(const UCTState& st) {
-  EXPECT_EQ(st.visits, 0u);
-  EXPECT_EQ(st.playouts, 0u);
-  EXPECT_EQ(st.sum, 0.0);
-  EXPECT_EQ(st.mean, 0.0);
+bool allZero(const UCTState& st) {
+  return st.visits == 0 && st.playouts == 0 && st.sum == 0.0 && st.mean == 0.0;
 }
 
-TEST(Search, NoTimeMeansNoStatistics) {
+TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChild) {
   const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
-  for (int limit : {0, -5}) {
-    for (const Tree& result : {uctWithLimit(limit).Search(s, rootOf(s)),
-                               Primitive{SearchParameters{limit, 1, 0.25}}.Search(s, rootOf(s))}) {
-      expectAllZero(result.move.uct_state);
-      ASSERT_EQ(result.children.size(), 38u);
-      for (const Tree& c : result.children) {
-        expectAllZero(c.move.uct_state);
-        EXPECT_TRUE(c.children.empty());
-      }
-    }
+  const Tree uct = UCTAlgorithm{SearchParameters{0, 1, 0.25}}.Search(s, rootOf(s));
+  const Tree flat = Primitive{SearchParameters{-5, 1, 0.25}}.Search(s, rootOf(s));
+  for (const Tree* t : {&uct, &flat}) {
+    EXPECT_TRUE(allZero(t->move.uct_state));
+    for (const Tree& c : t->children) EXPECT_TRUE(allZero(c.move.uct_state) && c.children.empty());
   }
-}
-
-TEST(Search, BothPlayersThrowTheFirstShuffledChildWithoutTime) {
-  const CurlingGameState s = position(16, {});
   Tree expected = rootOf(s);
   shuffleChildren(expected.children);
   const CurlingMoveState& first = expected.children.front().move.move_state;
   Pebble_original pebble(0, 0.25);
   PrimitiveR primitive(100, 0, 0.25);
-  for (ThinkResult r : {pebble.Think(s), primitive.Think(s)}) {
-    const Move& m = std::get<0>(r);
+  for (const ThinkResult& r : {pebble.Think(s), primitive.Think(s)}) {
     EXPECT_EQ(std::get<1>(r), 0);
-    EXPECT_EQ(std::get<2>(r), 22);
-    EXPECT_EQ(m.move_state.label, first.label);
-    EXPECT_EQ(m.move_state.vx, first.vx);
-    EXPECT_EQ(m.move_state.vy, -first.vy);  // record frame
-    EXPECT_EQ(m.move_state.spin, first.spin);
+    EXPECT_EQ(std::get<2>(r), 38);
+    EXPECT_EQ(std::get<0>(r).move_state.label, first.label);
+    EXPECT_EQ(std::get<0>(r).move_state.vx, first.vx);
+    EXPECT_EQ(std::get<0>(r).move_state.vy, -first.vy);  // record frame
   }
-  EXPECT_EQ(pebble.getName(), "Pebble_original");
-  EXPECT_EQ(primitive.getName(), "PrimitiveR");
-  EXPECT_EQ(pebble.uct.params.expand_threshold, 1u);
-  pebble.game_state = lastStone();
-  EXPECT_TRUE(pebble.Init());
-  EXPECT_EQ(pebble.game_state.getTurn(), 16);
-  EXPECT_EQ(pebble.game_state.count[BLACK], 0);
 }
 
-TEST(Iterate, UnvisitedChildrenComeFirstAndTheLastShotIsNeverExpanded) {
-  const UCTAlgorithm uct = uctWithLimit(1000);
+TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
   const CurlingGameState s = lastStone();
   Tree root = rootOf(s);
-  const size_t n = root.children.size();
-  ASSERT_EQ(n, 54u);
   std::vector<Tree> scratch;
   Kelp::DsfmtEngine engine(12345);
-  for (size_t i = 0; i < n; ++i) {
-    const double v = uct.Iterate(s, root, scratch, engine);
-    EXPECT_EQ(std::abs(v), std::round(std::abs(v)));
-    engine.next32();  // a different engine state each time
-  }
-  for (const Tree& c : root.children) {
-    EXPECT_EQ(c.move.uct_state.visits, 1u) << c.move.move_state.label;
-  }
-  for (int i = 0; i < 200; ++i) {
-    uct.Iterate(s, root, scratch, engine);
+  const uint32_t n = static_cast<uint32_t>(root.children.size());
+  for (uint32_t i = 0; i < n + 200; ++i) {
+    if (i == n) {
+      for (const Tree& c : root.children) ASSERT_EQ(c.move.uct_state.visits, 1u);
+    }
+    UCT.Iterate(s, root, scratch, engine);
     engine.next32();
   }
   uint32_t visits = 0;
   for (const Tree& c : root.children) {
     const UCTState& st = c.move.uct_state;
-    EXPECT_TRUE(c.children.empty());
-    EXPECT_EQ(st.playouts, st.visits);
-    EXPECT_DOUBLE_EQ(st.mean, st.sum / st.visits);
-    EXPECT_GE(st.mean, -2.0);
-    EXPECT_LE(st.mean, 1.0);  // WHITE can score at most one with its last stone
+    EXPECT_TRUE(c.children.empty() && st.playouts == st.visits);
+    EXPECT_TRUE(st.mean >= -2.0 && st.mean <= 1.0);  // seen from WHITE, to throw
     visits += st.visits;
   }
-  EXPECT_EQ(root.move.uct_state.playouts, n + 200);
   EXPECT_EQ(visits, n + 200);
-  EXPECT_EQ(root.move.uct_state.visits, 0u);
-  EXPECT_EQ(root.move.uct_state.sum, 0.0);
-  EXPECT_TRUE(scratch.empty());
+  EXPECT_EQ(root.move.uct_state.playouts, n + 200);
 }
 
 TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
-  const UCTAlgorithm uct = uctWithLimit(1000);
   const CurlingGameState s = position(6, {{BLACK, 0.1, 0.2}, {WHITE, -0.5, -0.4}});
   Tree root;
   root.children.push_back(rootOf(s).children.front());  // the only child: always chosen
+  Tree& child = root.children[0];
   std::vector<Tree> scratch;
   scratch.reserve(SCRATCH_CAPACITY);
   Kelp::DsfmtEngine engine(99);
-  Tree& child = root.children[0];
-
-  uct.Iterate(s, root, scratch, engine);
-  EXPECT_EQ(child.move.uct_state.visits, 1u);
-  EXPECT_EQ(child.move.uct_state.playouts, 1u);
+  UCT.Iterate(s, root, scratch, engine);
   EXPECT_TRUE(child.children.empty());  // the first choice ends in a playout
-  const double firstResult = child.move.uct_state.sum;
-  EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
-
+  const double playout = child.move.uct_state.sum;
   for (int i = 0; i < 30; ++i) {
     engine.next32();
-    uct.Iterate(s, root, scratch, engine);
+    UCT.Iterate(s, root, scratch, engine);
   }
-  ASSERT_FALSE(child.children.empty());
   double below = 0.0;
   uint32_t belowVisits = 0;
   for (const Tree& g : child.children) {
     below += g.move.uct_state.sum;
     belowVisits += g.move.uct_state.visits;
   }
-  // Every later iteration went one level deeper; the child records what its
-  // children recorded, seen from the other side.
   EXPECT_EQ(belowVisits, 30u);
   EXPECT_EQ(child.move.uct_state.visits, 31u);
   EXPECT_EQ(child.move.uct_state.playouts, 31u);
-  EXPECT_EQ(child.move.uct_state.sum, firstResult - below);
-  EXPECT_EQ(root.move.uct_state.playouts, 31u);
+  EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
   EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
-}
-
-TEST(Iterate, EqualScoresPickTheEarlierChild) {
-  const UCTAlgorithm uct = uctWithLimit(1000);
-  const CurlingGameState s = lastStone();
-  const Tree all = rootOf(s);
+  // Equal scores pick the earlier child; a strictly better later one wins.
   for (double later : {0.0, 1e-9}) {
-    Tree root;
-    root.children = {all.children[6], all.children[7]};  // TEE1, TEE2
-    for (Tree& c : root.children) c.move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
-    root.children[1].move.uct_state.mean = later;
-    root.move.uct_state.playouts = 2;
-    std::vector<Tree> scratch;
-    uct.Iterate(s, root, scratch, Kelp::DsfmtEngine(5));
-    const size_t chosen = later > 0.0 ? 1 : 0;
-    EXPECT_EQ(root.children[chosen].move.uct_state.visits, 2u);
-    EXPECT_EQ(root.children[1 - chosen].move.uct_state.visits, 1u);
+    Tree two;
+    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
+    for (Tree& c : two.children) c.move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
+    two.children[1].move.uct_state.mean = later;
+    two.move.uct_state.playouts = 2;
+    UCT.Iterate(s, two, scratch, engine);
+    EXPECT_EQ(two.children[later > 0.0 ? 1 : 0].move.uct_state.visits, 2u);
   }
 }
 
 TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {
   const CurlingGameState s = position(3, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
-  const Primitive primitive{SearchParameters{40, 1, 0.25}};
-  const Tree root = primitive.SearchSeeded(s, rootOf(s), 7);
+  const Tree root = Primitive{SearchParameters{40, 1, 0.25}}.SearchSeeded(s, rootOf(s), 7);
   const uint32_t first = root.children.front().move.uct_state.visits;
-  EXPECT_GE(first, 1u);
-  uint32_t total = 0;
-  uint32_t previous = first;
+  uint32_t previous = first, total = 0;
   for (const Tree& c : root.children) {
     const UCTState& st = c.move.uct_state;
-    EXPECT_LE(st.visits, previous);  // the cut-off pass gave one more to earlier children
-    EXPECT_GE(st.visits + 1, first);
-    EXPECT_EQ(st.playouts, st.visits);
+    EXPECT_TRUE(st.visits <= previous && st.visits + 1 >= first && st.visits == st.playouts);
     EXPECT_NEAR(st.sum, st.visits * st.mean, 1e-9);
-    EXPECT_TRUE(c.children.empty());  // the tree never grows
-    previous = st.visits;
-    total += st.visits;
+    total += previous = st.visits;
   }
   EXPECT_EQ(root.move.uct_state.playouts, total);
-  EXPECT_EQ(root.move.uct_state.visits, 0u);
 }
 
-Tree labelled(std::initializer_list<const char*> names) {
-  Tree root;
-  for (const char* n : names) {
-    Tree c;
-    c.move.move_state.label = n;
-    root.children.push_back(c);
-  }
-  return root;
-}
-
-TEST(Merge, AddsCountsAndRoundsTheMeanToSinglePrecision) {
-  Tree root = labelled({"A", "B"});
-  Tree worker = labelled({"A", "B"});
-  worker.move.uct_state.playouts = 3;
-  worker.children[0].move.uct_state = UCTState{2, 2, 1.0, 0.5, 7.0};
-  worker.children[1].move.uct_state = UCTState{1, 1, -1.0, -1.0, 7.0};
-  Tree other = labelled({"A", "B"});
-  other.move.uct_state.playouts = 1;
-  other.children[0].move.uct_state = UCTState{1, 1, 0.0, 0.0, 3.0};
-  ::testing::internal::CaptureStdout();
-  mergeWorker(root, worker);
-  mergeWorker(root, other);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  const UCTState& a = root.children[0].move.uct_state;
-  EXPECT_EQ(a.visits, 3u);
-  EXPECT_EQ(a.playouts, 3u);
-  EXPECT_EQ(a.sum, 1.0);
-  EXPECT_EQ(a.mean, 0.3333333432674408);  // the float quotient, widened
-  EXPECT_EQ(root.children[1].move.uct_state.mean, -1.0);
-  EXPECT_EQ(root.move.uct_state.playouts, 4u);
-  EXPECT_EQ(root.move.uct_state.visits, 0u);
-  EXPECT_EQ(root.move.uct_state.mean, 0.0);
-
-  // A label mismatch is reported; the statistics are added all the same.
-  Tree odd = labelled({"A", "X"});
-  odd.children[1].move.uct_state = UCTState{1, 1, 2.0, 2.0, 0.0};
-  ::testing::internal::CaptureStdout();
-  mergeWorker(root, odd);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
-  EXPECT_EQ(root.children[1].move.uct_state.visits, 2u);
-  EXPECT_EQ(root.children[1].move.uct_state.mean, 0.5);
-}
-
-// A stand-in search that marks the tree it was given: the merge must see four
-// independent copies of the shuffled root.
+// A stand-in search that marks the copy of the root it was given.
 struct MarkingSearch {
-  Tree Search(CurlingGameState s, Tree root) const {
-    root.move.uct_state.playouts += 5 + static_cast<uint32_t>(s.getTurn());
+  Tree Search(CurlingGameState, Tree root) const {
+    root.move.uct_state.playouts += 5;
     for (size_t i = 0; i < root.children.size(); ++i) {
-      UCTState& st = root.children[i].move.uct_state;
-      st.visits += static_cast<uint32_t>(i + 1);
-      st.sum += 1.0;
-      st.mean = st.sum / st.visits;
+      root.children[i].move.uct_state = UCTState{static_cast<uint32_t>(i + 1), 0, 1.0, 0.0, 0.0};
     }
     return root;
   }
 };
 
-TEST(ParallelSearch, MergesFourWorkersInShuffledOrder) {
-  Tree root = labelled({"0", "1", "2", "3", "4"});
-  Tree merged = ParallelSearch(MarkingSearch{}, position(16, {}), root);
-  EXPECT_EQ(merged.move.uct_state.playouts, 4u * 21u);  // the sum of the four workers
-  const std::vector<std::string> shuffled = {"4", "0", "3", "1", "2"};
-  ASSERT_EQ(merged.children.size(), 5u);
+TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
+  Tree root;
+  for (const char* label : {"0", "1", "2", "3", "4"}) {
+    root.children.emplace_back();
+    root.children.back().move.move_state.label = label;
+  }
+  const Tree merged = ParallelSearch(MarkingSearch{}, position(16, {}), root);
+  EXPECT_EQ(merged.move.uct_state.playouts, 20u);  // the sum of the four workers
+  EXPECT_EQ(merged.move.uct_state.mean, 0.0);
+  const char* shuffled[] = {"4", "0", "3", "1", "2"};
   for (size_t i = 0; i < 5; ++i) {
     const UCTState& st = merged.children[i].move.uct_state;
     EXPECT_EQ(merged.children[i].move.move_state.label, shuffled[i]);
-    EXPECT_EQ(st.visits, 4u * (i + 1));
-    EXPECT_EQ(st.sum, 4.0);
-    EXPECT_EQ(st.mean, static_cast<double>(4.0f / static_cast<float>(4 * (i + 1))));
+    EXPECT_EQ(st.visits, 4 * (i + 1));
+    EXPECT_EQ(st.mean, static_cast<double>(4.0f / (4.0f * (i + 1))));
   }
+  EXPECT_EQ(merged.children[2].move.uct_state.mean, 0.3333333432674408);  // 4 over 12
+  // A label mismatch is reported; the statistics are added all the same.
+  Tree into = merged, odd = merged;
+  odd.children[1].move.move_state.label = "X";
+  ::testing::internal::CaptureStdout();
+  mergeWorker(into, odd);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
+  EXPECT_EQ(into.children[1].move.uct_state.visits, 16u);
 }
 
 }  // namespace
