@@ -1,13 +1,11 @@
 #include "driver/experiment.h"
 
-#include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
+#include "driver/record_commands.h"
 #include "kelpsimulator/random.h"
 #include "kelpsimulator/shot.h"
 #include "player/curling.h"
@@ -18,14 +16,6 @@ namespace {
 int64_t tickMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::optional<int> parseCount(const std::string& token) {
-  errno = 0;
-  char* end = nullptr;
-  const long v = std::strtol(token.c_str(), &end, 10);
-  if (end == token.c_str() || errno == ERANGE || v < INT_MIN || v > INT_MAX) return std::nullopt;
-  return static_cast<int>(v);
 }
 
 }  // namespace
@@ -104,12 +94,13 @@ bool RunExperiment(const std::vector<std::string>& tokens, ClientField&) {
   int games = 1;
   int ends = 10;
   if (tokens.size() >= 3) {
-    const std::optional<int> g = parseCount(tokens[1]);
-    const std::optional<int> e =
-        tokens.size() == 4 ? parseCount(tokens[2]) : std::optional<int>(10);
+    // The files are there (emptied) already; a count that is no number
+    // plays nothing, reported as the record commands report their numbers.
+    const std::optional<int32_t> g = toInt(tokens[1]);
+    const std::optional<int32_t> e = tokens.size() == 4 ? toInt(tokens[2]) : std::optional(10);
     if (!g || !e) {
-      std::cout << tokens[0] << ": not a number: '" << (g ? tokens[2] : tokens[1])
-                << "'; no game played" << std::endl;
+      std::cout << "error number," << tokens[0] << "," << printable(g ? tokens[2] : tokens[1])
+                << std::endl;
       return false;
     }
     games = *g;
