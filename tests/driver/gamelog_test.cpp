@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <filesystem>
 #include <system_error>
 
 #include "support/tempdir.h"
@@ -38,26 +37,6 @@ TEST(GameLog, OpenFailureNamesThePathAndTheSystemError) {
     EXPECT_EQ(std::string(e.what()),
               "cannot open file '" + path.string() + "': No such file or directory");
   }
-}
-
-TEST(GameLog, OpenSameMinuteKeepsTheHandleAndCloseTwiceClosesOnce) {
-  KelpTest::TempDir dir;
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  const std::time_t before = std::time(nullptr);
-  Kelp::OpenGameLog("Tester");
-  std::FILE* first = Kelp::ShotLogFile;
-  ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(
-      std::filesystem::is_regular_file(Kelp::gameLogDirectory("Tester", before) / "shot.txt"));
-  Kelp::OpenGameLog("Tester");  // the directory is there: nothing new
-  if (Kelp::logTimeStamp(std::time(nullptr)) == Kelp::logTimeStamp(before)) {
-    EXPECT_EQ(Kelp::ShotLogFile, first);
-  }
-  EXPECT_TRUE(Kelp::CloseGameLog());
-  EXPECT_EQ(Kelp::ShotLogFile, nullptr);
-  EXPECT_FALSE(Kelp::CloseGameLog());
-  std::filesystem::current_path(cwd);
 }
 
 }  // namespace
