@@ -16,6 +16,7 @@
 
 #include "kelpsimulator/trajectory.h"
 #include "player/curling.h"
+#include "support/text.h"
 
 namespace {
 
@@ -33,13 +34,7 @@ uint32_t countingSeed() {
   return 12345;
 }
 
-std::vector<std::string> split(const std::string& text, char sep) {
-  std::vector<std::string> out;
-  std::string item;
-  std::istringstream in(text);
-  while (std::getline(in, item, sep)) out.push_back(item);
-  return out;
-}
+using KelpTest::split;
 
 struct Played {
   ExperimentTotals totals;
