@@ -39,8 +39,9 @@ class BaseAI {
   std::string name;
 };
 
-// UCT player.
-class Pebble_original : public BaseAI<ThinkResult> {
+// UCT player. Both players are final: they are destroyed as their own class
+// (BaseAI has no virtual destructor), so nothing may derive from them.
+class Pebble_original final : public BaseAI<ThinkResult> {
  public:
   CurlingGameState game_state;  // the position last given to Think
   UCTAlgorithm uct;
@@ -52,7 +53,7 @@ class Pebble_original : public BaseAI<ThinkResult> {
 };
 
 // Flat Monte-Carlo player.
-class PrimitiveR : public BaseAI<ThinkResult> {
+class PrimitiveR final : public BaseAI<ThinkResult> {
  public:
   CurlingGameState game_state;  // the position last given to Think
   Primitive primitive;

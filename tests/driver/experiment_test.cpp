@@ -72,7 +72,7 @@ TEST(EndOrder, ScoredAndStolenEndsPassTheFirstThrowBlankEndsKeepIt) {
 // Throws the draw to the tee with its first stone of the ends listed and
 // every other stone off the side of the sheet, so that each listed end
 // scores exactly one for it. Answers in the record frame, as players do.
-class ScriptedPlayer : public BaseAI<ThinkResult> {
+class ScriptedPlayer final : public BaseAI<ThinkResult> {
  public:
   explicit ScriptedPlayer(std::set<int> drawEnds)
       : BaseAI<ThinkResult>("scripted"), drawEnds_(std::move(drawEnds)) {}
