@@ -9,10 +9,7 @@
 #include "kelpsimulator/primitive.h"
 
 namespace Kelp {
-namespace {
 
-// A word as one diagnostic field: bytes that would break the line (the
-// newline glued to a last word) or the terminal are shown as \xNN.
 std::string printable(const std::string& token) {
   std::string out;
   for (const unsigned char c : token) {
@@ -26,6 +23,8 @@ std::string printable(const std::string& token) {
   }
   return out;
 }
+
+namespace {
 
 // "error <what>,<command>,<value>": one line, flushed.
 void reportRejected(const char* what, const std::string& command, const std::string& value) {

@@ -23,6 +23,10 @@ namespace Kelp {
 std::optional<int32_t> toInt(const std::string& token);
 std::optional<float> toFloat(const std::string& token);
 
+// A word as one diagnostic field: bytes that would break the line (the
+// newline glued to a last word) or the terminal are shown as \xNN.
+std::string printable(const std::string& token);
+
 bool newGameCommand(const std::vector<std::string>& tokens, ClientField& field);
 bool positionCommand(const std::vector<std::string>& tokens, ClientField& field);
 bool setStateCommand(const std::vector<std::string>& tokens, ClientField& field);
