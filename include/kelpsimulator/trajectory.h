@@ -56,6 +56,12 @@ struct FSStone {
 // entry point before anything is read.
 void buildTables();
 
+// The build's interpolation ratio: where target lies between the value one
+// integration step nearer rest (previous) and the current one, 0.5 when the
+// two are equal. A ratio outside 0..1 means the integration is broken: it is
+// reported on the error stream and fails the assertion "0".
+double crossingRatio(double previous, double current, double target);
+
 // D(v): stopping distance (m) for speed v (m/s), interpolated. Clamped to the
 // last table entries beyond the table.
 double distanceForSpeed(double v);
