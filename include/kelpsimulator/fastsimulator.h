@@ -25,6 +25,7 @@ struct FSBoard {
   bitSet asleeps;  // slots of the stones at rest
   int32_t asleep_count = 0;
   uint32_t shooter = 0;  // colour of the side that threw
+  int32_t events = 0;    // events simulate has run so far (read by tests and benchmarks)
 
   // Consistency check; prints the first violation to standard error.
   bool exam() const;
@@ -40,7 +41,10 @@ void fromContact(FSBoard& fsb, const ThinkBoard& board, int hit, const FSStone& 
 // play (out untouched), 2 when out was rebuilt from the stones at rest.
 int simulate(ThinkBoard& out, FSBoard& fsb);
 
-// Hands the stones over to the exact model with step dt (s) and rebuilds out.
+// Hands the stones over to the exact model with step dt (s). Returns the
+// ShotOutcome: 2 with out rebuilt from the stones at rest, or 0 with out
+// untouched when a protected stone left play during the exact run (a foul,
+// as on the fast path).
 int exactFallback(FSBoard& fsb, ThinkBoard& out, double dt);
 
 // Contact rules: a moving, b at rest / both moving.

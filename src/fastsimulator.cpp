@@ -1,0 +1,381 @@
+#include "kelpsimulator/fastsimulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "kelpsimulator/check.h"
+#include "kelpsimulator/primitive.h"
+#include "kelpsimulator/simulator.h"
+
+namespace Kelp {
+
+namespace {
+
+constexpr double TOUCH_DISTANCE = static_cast<double>(0.29f);  // centre distance of touching stones
+constexpr double LEVER = static_cast<double>(STONE_RADIUS);    // lever arm of the contact rules
+constexpr double NO_EVENT = 9999.0;
+const double COS_CHORD = std::cos(CHORD_ANGLE);
+constexpr double CONTACT2 = CONTACT_DISTANCE * CONTACT_DISTANCE;
+
+double dist2(const FSStone& a, const FSStone& b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  return dx * dx + dy * dy;
+}
+
+bool inPlay(const FSStone& s) {
+  return isInPlayArea(s.x, s.y);
+}
+
+bool isProtected(const FSStone& s) {
+  return (s.state & STONE_PROTECTED) != 0;
+}
+
+// The stones' own candidate sets follow the board's: a stone that settles or
+// leaves play stops being anyone's moving candidate.
+void dropFromMovingCandidates(FSBoard& b, int slot) {
+  forEach(b.awakes, [&](int m) { b.aw_stone[m].awakes.reset(slot); });
+}
+
+}  // namespace
+
+void collideResting(FSStone& a, FSStone& b) {
+  const double phi = std::atan2(b.x - a.x, b.y - a.y);
+  const double vn = std::cos(a.th - phi) * a.v;
+  const double vt = std::sin(a.th - phi) * a.v;
+  const double j = (a.w * LEVER + vt) * TANGENTIAL_FACTOR;
+  const double dw = j * 2.0 / LEVER;
+  b.v = std::hypot(vn, j);
+  b.th = std::atan2(j, vn) + phi;
+  b.w = dw;
+  b.t = a.t;
+  a.v = std::hypot(0.0, vt - j);
+  a.th = std::atan2(vt - j, 0.0) + phi;
+  a.w = a.w + dw;
+}
+
+void collideMoving(FSStone& a, FSStone& b) {
+  const double phi = std::atan2(b.x - a.x, b.y - a.y);
+  const double an = std::cos(a.th - phi) * a.v;
+  const double at = std::sin(a.th - phi) * a.v;
+  const double bn = std::cos(b.th - phi) * b.v;
+  const double bt = std::sin(b.th - phi) * b.v;
+  const double j = ((a.w + b.w) * LEVER + (at - bt)) * TANGENTIAL_FACTOR;
+  const double dw = j * 2.0 / LEVER;
+  // Equal masses, fully elastic: the normal parts are exchanged.
+  b.v = std::min(std::hypot(an, bt + j), MAX_SPEED);
+  b.th = std::atan2(bt + j, an) + phi;
+  b.w = b.w + dw;
+  a.v = std::min(std::hypot(bn, at - j), MAX_SPEED);
+  a.th = std::atan2(at - j, bn) + phi;
+  a.w = a.w + dw;
+}
+
+bool FSBoard::exam() const {
+  if (!(awakes & asleeps).empty()) {
+    std::fprintf(stderr, "FSBoard::exam() : awakes and asleeps inexclusive.\n");
+    return false;
+  }
+  bool ok = true;
+  forEach(awakes, [&](int i) {
+    if (!ok) return;
+    const FSStone& s = aw_stone[i];
+    const char* fmt = nullptr;
+    if (!andNot(s.awakes, awakes).empty()) {
+      fmt = "FSBoard::exam() : all awakes doesn't hold aw_stone(%d)'s awakes.\n";
+    } else if (!andNot(s.asleeps, asleeps).empty()) {
+      fmt = "FSBoard::exam() : all asleeps doesn't hold aw_stone(%d)'s asleeps.\n";
+    } else if (s.awakes.test(i)) {
+      fmt = "FSBoard::exam() : aw_stone(%d)'s awakes holds myself.\n";
+    } else if (s.asleeps.test(i)) {
+      fmt = "FSBoard::exam() : aw_stone(%d)'s asleeps holds myself.\n";
+    } else if (!awakes.test(i)) {
+      fmt = "FSBoard::exam() : awakes doesn't hold aw_stone(%d)\n";
+    } else if (asleeps.test(i)) {
+      fmt = "FSBoard::exam() : asleeps holds aw_stone(%d)\n";
+    }
+    if (fmt != nullptr) {
+      std::fprintf(stderr, fmt, i);
+      ok = false;
+    }
+  });
+  if (!ok) return false;
+  int n[2] = {0, 0};
+  forEach(awakes | asleeps, [&](int i) { ++n[aw_stone[i].state & STONE_COLOR_BIT]; });
+  for (int col = 0; col < 2; ++col) {
+    if (n[col] > 8) {
+      std::fprintf(stderr, "FSBoard : illegal number of stones( %s%d ).\n", COLOR_NAME[col],
+                   n[col]);
+      return false;
+    }
+  }
+  return true;
+}
+
+void fromContact(FSBoard& fsb, const ThinkBoard& board, int hit, const FSStone& thrown,
+                 const FSStone& struck) {
+  for (FSStone& s : fsb.aw_stone) {
+    s.asleeps = bitSet();
+    s.awakes = bitSet();
+    s.state = 0;
+  }
+  fsb.awakes = bitSet();
+  fsb.asleeps = bitSet();
+  fsb.awake_count = 0;
+  fsb.asleep_count = 0;
+  fsb.events = 0;
+
+  fsb.aw_stone[0] = thrown;
+  fsb.aw_stone[1] = struck;
+  fsb.awakes.set(0);
+  fsb.awakes.set(1);
+  fsb.awake_count = 2;
+  fsb.shooter = static_cast<uint32_t>(board.getTurn() % 2);
+
+  int n = 2;
+  for (int col = 0; col < 2; ++col) {
+    for (int i = 0; i < board.count[col]; ++i) {
+      if (col * 8 + i == hit) continue;
+      KELP_CHECK(n < 16);
+      FSStone& s = fsb.aw_stone[n];
+      s = FSStone{};
+      s.x = board.stones[col][i].x;
+      s.y = board.stones[col][i].y;
+      s.state = board.state[col][i];
+      fsb.asleeps.set(n);
+      ++n;
+    }
+  }
+  fsb.asleep_count = n - 2;
+  for (int k = 0; k < 2; ++k) {
+    fsb.aw_stone[k].asleeps = fsb.asleeps;
+    fsb.aw_stone[k].awakes = bitSet();
+  }
+  // The thrown stone is never protected; the struck one keeps its flags.
+  fsb.aw_stone[0].state = fsb.shooter;
+  fsb.aw_stone[1].state = board.state[hit / 8][hit % 8];
+}
+
+int exactFallback(FSBoard& fsb, ThinkBoard& out, double dt) {
+  ExactSimulator sim;
+  // Moving stones keep their whole state word, so a protected guard that is
+  // already moving at the hand-over stays protected in the exact model.
+  forEach(fsb.awakes, [&](int i) {
+    const FSStone& s = fsb.aw_stone[i];
+    sim.loadStone(s.x, s.y, std::sin(s.th) * s.v, std::cos(s.th) * s.v, s.w, s.state, true);
+  });
+  forEach(fsb.asleeps, [&](int i) {
+    const FSStone& s = fsb.aw_stone[i];
+    sim.loadStone(s.x, s.y, 0.0, 0.0, 0.0, s.state, false);
+  });
+  const int ret = sim.runExact(dt);
+  KELP_CHECK_TEXT(ret != -1, "ret!=-1");
+  // The run only ends with stones still moving when a protected stone left
+  // play: a foul, exactly as on the fast path, so the board stays as it was.
+  if (sim.moving > 0) return 0;
+  out.in_house[0] = out.in_house[1] = 0;
+  out.count[0] = out.count[1] = 0;
+  for (int i = 0; i < sim.size(); ++i) {
+    KELP_CHECK_TEXT(sim.body[i] != nullptr, "b2bd.body[i] != nullptr");
+    const b2Vec2 p = sim.position(i);
+    const double x = p.x;
+    const double y = p.y;
+    if (isInPlayArea(x, y)) out.setStone(static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y);
+  }
+  return 2;
+}
+
+int simulate(ThinkBoard& out, FSBoard& fsb) {
+  FSBoard& b = fsb;
+  int32_t& events = b.events;
+  events = 0;
+  for (;;) {
+    KELP_CHECK_TEXT(b.exam(), "pbd->exam()");
+    if (events > EVENT_LIMIT) return exactFallback(b, out, SIM_STEP);
+    if (b.awakes.empty()) break;
+
+    // Scan: the earliest time at which some pair could touch, or a contact
+    // that is already there.
+    double tMin = NO_EVENT;
+    bool found = false;
+    int ci = -1;
+    int cj = -1;
+    bool restingContact = false;
+    for (bitSet movers = b.awakes; !movers.empty() && ci < 0; movers.popLowest()) {
+      const int i = movers.lowest();
+      FSStone& a = b.aw_stone[i];
+      const double d = distanceForSpeed(a.v);
+      const double r2 = (d + TOUCH_DISTANCE) * (d + TOUCH_DISTANCE);
+      double x = NO_EVENT;
+      for (bitSet rest = a.asleeps; !rest.empty(); rest.popLowest()) {
+        const int j = rest.lowest();
+        const double d2 = dist2(a, b.aw_stone[j]);
+        if (d2 < r2) {
+          if (d2 < CONTACT2) {
+            ci = i;
+            cj = j;
+            restingContact = true;
+            break;
+          }
+          x = std::min(x, d2);
+        } else {
+          a.asleeps.reset(j);  // out of reach for good
+        }
+      }
+      if (ci >= 0) break;
+      a.reach = d;
+      a.stop_time = a.v / FRICTION;
+      if (x < r2) {
+        const double g = std::sqrt(x) - TOUCH_DISTANCE;
+        const double dRest = std::sqrt(g * g + d * d - 2.0 * d * g * COS_CHORD);
+        const double te = a.stop_time - speedForDistance(dRest) / FRICTION;
+        tMin = std::min(tMin, te);
+        found = true;
+      }
+      // Stones below i were scanned earlier in this pass: their reach is fresh.
+      for (bitSet other = a.awakes; !other.empty(); other.popLowest()) {
+        const int k = other.lowest();
+        if (k >= i) break;
+        FSStone& c = b.aw_stone[k];
+        const double d2 = dist2(a, c);
+        if (d2 < CONTACT2) {
+          ci = i;
+          cj = k;
+          break;
+        }
+        const double g = std::sqrt(d2) - TOUCH_DISTANCE;
+        if (d + c.reach > g) {
+          tMin = std::min(tMin, g / (c.v + a.v));
+          found = true;
+        } else {
+          a.awakes.reset(k);
+          c.awakes.reset(i);
+        }
+      }
+    }
+
+    if (ci >= 0 && restingContact) {
+      FSStone& a = b.aw_stone[ci];
+      FSStone& s = b.aw_stone[cj];
+      collideResting(a, s);
+      b.asleeps.reset(cj);
+      a.asleeps = b.asleeps;
+      s.asleeps = b.asleeps;
+      ++b.awake_count;
+      --b.asleep_count;
+      bitSet others = b.awakes;
+      others.reset(ci);
+      // The pair just parted: neither is a candidate of the other until a
+      // third stone brings them together again.
+      a.awakes = others;
+      s.awakes = others;
+      forEach(others, [&](int k) {
+        b.aw_stone[k].awakes.set(ci);
+        b.aw_stone[k].awakes.set(cj);
+        b.aw_stone[k].asleeps.reset(cj);
+      });
+      b.awakes.set(cj);
+      ++events;
+      KELP_CHECK_TEXT(b.exam(), "pbd->exam()");
+      continue;
+    }
+    if (ci >= 0) {
+      FSStone& a = b.aw_stone[ci];
+      FSStone& c = b.aw_stone[cj];
+      collideMoving(a, c);
+      if (b.awake_count < 3) {
+        a.awakes = bitSet();
+        c.awakes = bitSet();
+      } else {
+        bitSet others = b.awakes;
+        others.reset(ci);
+        others.reset(cj);
+        a.awakes = others;
+        c.awakes = others;
+        forEach(others, [&](int k) {
+          b.aw_stone[k].awakes.set(ci);
+          b.aw_stone[k].awakes.set(cj);
+        });
+      }
+      ++events;
+      continue;
+    }
+    if (!found) break;
+
+    // Move every moving stone across the span in which nothing can touch.
+    bool foul = false;
+    forEach(b.awakes, [&](int i) {
+      if (foul) return;
+      FSStone& s = b.aw_stone[i];
+      const int k0 = pathIndex(s.v);
+      bool rests = tMin > s.stop_time;
+      if (!rests) {
+        const int k1 = std::min(k0, static_cast<int>((s.v - tMin * FRICTION) / PATH_STEP));
+        if (k1 < 1) {
+          rests = true;
+        } else {
+          advance(k0, k1, s);
+          if (!inPlay(s)) {
+            if (isProtected(s)) {
+              foul = true;
+              return;
+            }
+            b.awakes.reset(i);
+            --b.awake_count;
+            dropFromMovingCandidates(b, i);
+          }
+        }
+      }
+      if (rests) {
+        advanceToRest(k0, s);
+        b.awakes.reset(i);
+        --b.awake_count;
+        if (!inPlay(s)) {
+          if (isProtected(s)) {
+            foul = true;
+            return;
+          }
+          dropFromMovingCandidates(b, i);
+        } else {
+          b.asleeps.set(i);
+          ++b.asleep_count;
+          forEach(b.awakes, [&](int m) {
+            b.aw_stone[m].awakes.reset(i);
+            b.aw_stone[m].asleeps.set(i);
+          });
+        }
+      }
+    });
+    if (foul) return 0;
+    if (b.awake_count == 0) break;
+    ++events;
+  }
+
+  // No further contact is possible: every stone still moving slides to rest.
+  bool foul = false;
+  forEach(b.awakes, [&](int i) {
+    if (foul) return;
+    FSStone& s = b.aw_stone[i];
+    advanceToRest(pathIndex(s.v), s);
+    if (inPlay(s)) {
+      b.asleeps.set(i);
+      ++b.asleep_count;
+    } else if (isProtected(s)) {
+      foul = true;
+    }
+  });
+  if (foul) return 0;
+  b.awakes = bitSet();
+  b.awake_count = 0;
+
+  out.in_house[0] = out.in_house[1] = 0;
+  out.count[0] = out.count[1] = 0;
+  forEach(b.asleeps, [&](int i) {
+    const FSStone& s = b.aw_stone[i];
+    out.setStone(static_cast<int>(s.state & STONE_COLOR_BIT), s.x, s.y);
+  });
+  return 2;
+}
+
+}  // namespace Kelp
