@@ -15,7 +15,6 @@ namespace {
 // How long a reply that might still continue (its spin digits end the
 // stream) is given before it is taken as complete.
 constexpr auto QUIET = std::chrono::milliseconds(20);
-constexpr auto EXIT_GRACE = std::chrono::milliseconds(3000);
 // Throws faster than this are not from a reply: a defence against numbers
 // that would overflow the physics' single-precision state.
 constexpr double MAX_REPLY_SPEED = 1000.0;
@@ -67,13 +66,21 @@ void Match::startEngines() {
 }
 
 void Match::sendTo(int side, const std::string& message) {
+  engines_[side]->process.queue(message);
+  noteIfGone(side, -1, -1);
+}
+
+void Match::noteIfGone(int side, int end, int shot) {
+  Engine& e = *engines_[side];
+  if (e.process.alive() || e.goneReported) return;
+  // The death is a fault once; later turns are forfeits only.
+  e.goneReported = true;
+  fault(side, end, shot, "engine has exited");
+}
+
+void Match::tend(int side) {
   EngineProcess& p = engines_[side]->process;
-  if (!p.alive()) return;
-  if (!p.send(message, Clock::now() + seconds(config_.timeout))) {
-    engines_[side]->goneReported = true;
-    fault(side, -1, -1,
-          fmt::format("could not deliver \"{}\"; engine gone", message.substr(0, 40)));
-  }
+  if (p.alive()) p.readSome(Clock::now());
 }
 
 void Match::sendBoth(const std::string& message) {
@@ -126,7 +133,10 @@ Match::Wait Match::awaitReply(int side, Reply::Kind kind, Clock::time_point dead
     }
     if (!p.alive()) return Wait::Dead;
     if (now >= deadline) return Wait::Late;
-    p.readSome(std::min(deadline, now + QUIET));
+    // The other engine gets its queued messages meanwhile, and its output is
+    // kept flowing.
+    tend(1 - side);
+    p.readSome(std::min(deadline, now + std::chrono::milliseconds(5)));
   }
 }
 
@@ -156,9 +166,7 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
   if (e.process.alive()) {
     dropQueued(side);
     sendTo(side, "GO");
-    if (e.process.alive()) {
-      wait = awaitReply(side, Reply::Kind::BestShot, asked + seconds(config_.timeout), reply);
-    }
+    wait = awaitReply(side, Reply::Kind::BestShot, asked + seconds(config_.timeout), reply);
   }
   const double thinking =
       std::chrono::duration<double>((wait == Wait::Reply ? reply.at : Clock::now()) - asked)
@@ -171,11 +179,7 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
     fault(side, end, shot, fmt::format("no reply within {} s", config_.timeout));
   } else if (wait == Wait::Dead) {
     rec.status = ReplyStatus::Dead;
-    // The death is a fault once; later turns are forfeits only.
-    if (!e.goneReported) {
-      e.goneReported = true;
-      fault(side, end, shot, "engine has exited");
-    }
+    noteIfGone(side, end, shot);
   } else {
     rec.reply = reply.text;
     const double speed = std::hypot(reply.vx, reply.vy);
@@ -248,18 +252,16 @@ MatchResult Match::run() {
   for (int side = 0; side < 2; ++side) {
     EngineProcess& p = engines_[side]->process;
     if (!p.alive()) continue;
-    const auto deadline = Clock::now() + seconds(config_.readyTimeout);
-    if (!p.send("ISREADY", deadline)) {
-      engines_[side]->goneReported = true;
-      fault(side, -1, -1, "did not read ISREADY; engine stopped");
-      continue;
-    }
+    p.queue("ISREADY");
     Reply r;
-    if (awaitReply(side, Reply::Kind::ReadyOk, deadline, r) != Wait::Reply) {
+    const Wait w =
+        awaitReply(side, Reply::Kind::ReadyOk, Clock::now() + seconds(config_.readyTimeout), r);
+    if (w == Wait::Late) {
       engines_[side]->goneReported = true;
-      fault(side, -1, -1, "no READYOK; engine stopped");
+      fault(side, -1, -1, "no READYOK in time; engine stopped");
       p.kill();
     }
+    noteIfGone(side, -1, -1);
   }
   sendBoth("NEWGAME");
 
@@ -270,7 +272,9 @@ MatchResult Match::run() {
   }
   sendBoth(totalScoreMessage(result_.total[0], result_.total[1]));
   sendBoth("GAMEOVER");
-  for (auto& e : engines_) e->process.finish(EXIT_GRACE);
+  const auto grace =
+      std::chrono::duration_cast<std::chrono::milliseconds>(seconds(config_.exitGrace));
+  for (auto& e : engines_) e->process.finish(grace);
 
   result_.winner = result_.total[0] > result_.total[1]   ? SIDE_A
                    : result_.total[1] > result_.total[0] ? SIDE_B

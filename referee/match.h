@@ -32,6 +32,7 @@ struct MatchConfig {
   // Execution error on every throw; off only to check the physics itself.
   bool executionError = true;
   bool pictures = true;
+  double exitGrace = 3.0;  // s an engine is given to read its last messages and exit
   ThrowSettings throwSettings;
 };
 
@@ -73,6 +74,9 @@ class Match {
   // Waits for the next reply of the given kind, dropping stale replies.
   Wait awaitReply(int side, Reply::Kind kind, Clock::time_point deadline, Reply& reply);
   void dropQueued(int side);
+  void noteIfGone(int side, int end, int shot);
+  // Lets an engine that is not being waited for take its messages.
+  void tend(int side);
   void playEnd(int end, int firstSide);
   ThrowRecord playThrow(int end, int shot, int firstSide);
   void fault(int side, int end, int shot, const std::string& what);
@@ -83,7 +87,9 @@ class Match {
 
   MatchConfig config_;
   std::ostream* progress_;
-  DsfmtEngine random_;
+  // The dSFMT library is built with SSE2 and needs its state 16-byte aligned;
+  // the engine's own type does not ask for that.
+  alignas(16) DsfmtEngine random_;
   std::array<std::unique_ptr<Engine>, 2> engines_;
   RecordWriter record_;
   MatchResult result_;

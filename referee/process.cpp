@@ -122,60 +122,56 @@ bool EngineProcess::start(const std::vector<std::string>& words, const std::stri
   return true;
 }
 
-bool EngineProcess::send(const std::string& message, Clock::time_point deadline) {
-  if (!alive() || in_ < 0) return false;
+void EngineProcess::queue(std::string message) {
+  if (!alive()) return;
+  outbox_.push_back(std::move(message));
+  pump();
+}
+
+bool EngineProcess::pipeEmpty() {
+  int queued = 0;
+  return in_ >= 0 && ::ioctl(in_, FIONREAD, &queued) == 0 && queued == 0;
+}
+
+void EngineProcess::pump() {
+  if (outbox_.empty() || !alive() || !pipeEmpty()) return;
+  const std::string& message = outbox_.front();
   ssize_t w;
   do {
     w = ::write(in_, message.data(), message.size());
   } while (w < 0 && errno == EINTR);
   if (w != static_cast<ssize_t>(message.size())) {
-    // EPIPE (the engine closed its input or exited) or a pipe it never
-    // emptied: either way it can no longer be talked to.
+    // EPIPE: the engine closed its input or exited. A short write cannot
+    // happen on an empty pipe with messages this small.
     note(errorText("write failed", w < 0 ? errno : 0));
     kill();
-    return false;
+    return;
   }
-  if (!waitDrained(deadline)) {
-    if (alive()) note("engine did not read its input in time; killed");
-    kill();
-    return false;
-  }
-  return true;
+  outbox_.pop_front();
+}
+
+bool EngineProcess::delivered() {
+  if (!alive()) return false;
+  pump();
+  return outbox_.empty() && pipeEmpty();
 }
 
 std::string EngineProcess::errorText(const char* what, int err) {
   return std::string(what) + (err ? std::string(": ") + std::strerror(err) : std::string());
 }
 
-bool EngineProcess::waitDrained(Clock::time_point deadline) {
-  for (;;) {
-    int queued = 0;
-    if (::ioctl(in_, FIONREAD, &queued) != 0) return false;
-    if (queued == 0) return true;
-    if (Clock::now() >= deadline) return false;
-    // Keep reading the engine's output meanwhile: an engine blocked on a
-    // full output pipe would never read its input.
-    if (!outputClosed_) {
-      readSome(std::min(deadline, Clock::now() + std::chrono::milliseconds(1)));
-    } else {
-      int status;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        reaped_ = true;
-        dead_ = true;
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-}
-
 bool EngineProcess::readSome(Clock::time_point deadline) {
   if (out_ < 0 || outputClosed_) return false;
+  pump();
   pollfd p{out_, POLLIN, 0};
   for (;;) {
-    const int n = ::poll(&p, 1, msUntil(deadline));
+    // While messages wait in the queue, look again soon: the engine may
+    // empty the pipe at any moment.
+    const int wait = outbox_.empty() ? msUntil(deadline) : std::min(msUntil(deadline), 1);
+    const int n = ::poll(&p, 1, wait);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      pump();
       if (Clock::now() < deadline) continue;
       return true;
     }
@@ -233,8 +229,14 @@ void EngineProcess::reap(std::chrono::milliseconds grace) {
 }
 
 void EngineProcess::finish(std::chrono::milliseconds grace) {
+  const auto deadline = Clock::now() + grace;
+  while (alive() && !delivered() && Clock::now() < deadline) {
+    readSome(std::min(deadline, Clock::now() + std::chrono::milliseconds(5)));
+  }
+  if (!outbox_.empty()) note("input closed with messages undelivered");
   closeInput();
-  reap(grace);
+  reap(std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                std::chrono::milliseconds(50)));
 }
 
 void EngineProcess::kill() {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,14 +37,18 @@ class EngineProcess {
   bool start(const std::vector<std::string>& words, const std::string& workDir,
              const std::string& logPath);
 
-  // Writes message with a single write and then waits until the engine has
-  // taken it out of the pipe, so that the next message cannot reach it in
-  // the same read. False when the engine is gone or did not read within the
-  // deadline; the engine is then killed and counts as dead.
-  bool send(const std::string& message, Clock::time_point deadline);
+  // Queues a message. Messages are written one per write, each only once
+  // the engine has taken the previous one out of the pipe, so that two can
+  // never reach it in the same read. An engine that is busy (thinking late)
+  // gets its messages when it reads again.
+  void queue(std::string message);
+  // Writes the next queued message if the pipe is empty; never blocks.
+  void pump();
+  // Whether every queued message has been written and read by the engine.
+  bool delivered();
 
-  // Waits until output arrives, the engine closes its output, or the
-  // deadline passes. New bytes go to the log and the scanner. False when
+  // Pumps the queue and waits until output arrives, the engine closes its
+  // output, or the deadline passes. New bytes go to the log and the scanner. False when
   // nothing more can arrive (end of output).
   bool readSome(Clock::time_point deadline);
 
@@ -58,8 +63,9 @@ class EngineProcess {
   // When output last arrived (or the engine was started).
   Clock::time_point lastData() const { return lastData_; }
 
-  // Closes the engine's input, gives it grace to exit, then kills it; reaps
-  // it and copies the rest of its output to the log. Safe to call twice.
+  // Delivers what is queued (within grace), closes the engine's input, gives
+  // it grace to exit, then kills it; reaps it and copies the rest of its
+  // output to the log. Safe to call twice.
   void finish(std::chrono::milliseconds grace);
   // Kills the engine at once (it stops counting as alive) and reaps it.
   void kill();
@@ -68,7 +74,7 @@ class EngineProcess {
   void note(const std::string& text);
 
  private:
-  bool waitDrained(Clock::time_point deadline);
+  bool pipeEmpty();
   void closeInput();
   void reap(std::chrono::milliseconds grace);
   static std::string errorText(const char* what, int err);
@@ -81,6 +87,7 @@ class EngineProcess {
   bool dead_ = false;
   bool reaped_ = false;
   ReplyScanner scanner_;
+  std::deque<std::string> outbox_;
   Clock::time_point lastData_;
   std::string error_;
 };

@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view READY = "READYOK";
 constexpr std::string_view BEST = "BESTSHOT";
+constexpr std::size_t MAX_EXCERPT = 80;
 
 // Outcome of reading one BESTSHOT reply that starts at the keyword.
 enum class Parse { Complete, Incomplete, SpinAtEnd, Bad };
@@ -109,8 +110,10 @@ void ReplyScanner::scan(std::chrono::steady_clock::time_point now, bool atQuietE
       return;
     }
     if (p.result == Parse::Bad) {
-      // Keep a readable excerpt of what came instead of a reply.
-      std::size_t n = std::min(buf_.size(), p.end + 1);
+      // Keep a readable excerpt of what came instead of a reply: up to the
+      // line end, within bounds.
+      std::size_t n = std::min(buf_.find('\n'), MAX_EXCERPT);
+      n = std::max(n, std::min(buf_.size(), p.end + 1));
       std::string text = buf_.substr(0, n);
       replies_.push_back({Reply::Kind::Malformed, 0.0, 0.0, 0, text, now});
       buf_.erase(0, BEST.size());
