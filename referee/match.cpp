@@ -303,11 +303,13 @@ void Match::throwPicture(const ThrowRecord& rec, int /*firstSide*/, const ThrowR
   } else if (rec.foul) {
     what = "free-guard-zone foul: stones restored";
   } else if (rest.inPlay) {
-    what = fmt::format("rests at ({:.2f}, {:.2f})", rest.x, rest.y);
+    what = fmt::format("stone {} rests at ({:.2f}, {:.2f})", rec.shot, rest.x, rest.y);
   } else {
-    what = "out of play";
+    what = fmt::format("stone {} out of play", rec.shot);
   }
-  pic.subtitle = fmt::format("A {} - {} B   {}", result_.total[0], result_.total[1], what);
+  pic.subtitle = fmt::format("{}  ·  match score A {} - {} B", what, result_.total[0],
+                             result_.total[1]);
+  pic.names = config_.names;
   pic.stones = rec.after;
   pic.sideOfSlot = sideOfSlot_;
   pic.thrownSlot = rec.shot;
@@ -325,6 +327,7 @@ void Match::endPicture(int end, int /*firstSide*/, const EndScore& score) {
                   result_.total[0], result_.total[1]);
   pic.stones = sheet_;
   pic.sideOfSlot = sideOfSlot_;
+  pic.names = config_.names;
   writeSvg(fmt::format("{}/end{:02}.svg", config_.outDir, end), pic);
 }
 

@@ -13,6 +13,7 @@ namespace {
 constexpr double SHEET_HALF_WIDTH = RECORD_TEE_X;
 constexpr double WIDTH = 2 * SHEET_HALF_WIDTH * PIXELS_PER_METRE;
 constexpr double HEIGHT = HEADER_PIXELS + (VIEW_Y_TOP - VIEW_Y_BOTTOM) * PIXELS_PER_METRE;
+constexpr const char* LABEL_FILL[2] = {"#ffffff", "#000000"};  // readable on each stone
 constexpr double STONE_PIXELS = static_cast<double>(STONE_RADIUS) * PIXELS_PER_METRE;
 
 std::string escape(const std::string& text) {
@@ -82,6 +83,12 @@ std::string sheetSvg(const SheetPicture& pic) {
                      escape(pic.title));
   svg += fmt::format(R"(<text x="8" y="44" font-family="sans-serif" font-size="13">{}</text>)",
                      escape(pic.subtitle));
+  for (int side = 0; side < 2; ++side) {
+    const double x = 14 + side * WIDTH / 2;
+    svg += fmt::format(
+        R"(<circle cx="{:.0f}" cy="62" r="6" fill="{}" stroke="#333333"/><text x="{:.0f}" y="66" font-family="sans-serif" font-size="12">{}: {}</text>)",
+        x, SIDE_FILL[side], x + 10, SIDE_NAME[side], escape(pic.names[side]));
+  }
   svg += '\n';
   svg += fmt::format(
       R"(<clipPath id="sheet"><rect x="0" y="{:.0f}" width="{:.0f}" height="{:.0f}"/></clipPath>)",
@@ -130,8 +137,8 @@ std::string sheetSvg(const SheetPicture& pic) {
         k, SIDE_NAME[side], s.x, s.y, pixelX(s.x), cy, STONE_PIXELS, SIDE_FILL[side],
         k == pic.thrownSlot ? "#000000" : "#333333", k == pic.thrownSlot ? 3 : 1.5);
     svg += fmt::format(
-        R"(<text x="{:.2f}" y="{:.2f}" font-family="sans-serif" font-size="11" font-weight="bold" text-anchor="middle" fill="#000000">{}</text>)",
-        pixelX(s.x), cy + 4, k);
+        R"(<text x="{:.2f}" y="{:.2f}" font-family="sans-serif" font-size="11" font-weight="bold" text-anchor="middle" fill="{}">{}</text>)",
+        pixelX(s.x), cy + 4, LABEL_FILL[side], k);
     if (shortOfView) {
       svg += fmt::format(
           R"(<text x="{:.2f}" y="{:.2f}" font-family="sans-serif" font-size="10" text-anchor="middle">{:.1f} m</text>)",

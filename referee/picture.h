@@ -17,12 +17,13 @@ inline constexpr double PIXELS_PER_METRE = 80.0;
 inline constexpr double VIEW_Y_TOP = 2.3;      // behind the back line
 inline constexpr double VIEW_Y_BOTTOM = -7.2;  // in front of the hog line
 inline constexpr double HOG_LINE_Y = -6.401;   // 21 ft in front of the tee
-inline constexpr double HEADER_PIXELS = 56.0;  // title band above the sheet
+inline constexpr double HEADER_PIXELS = 76.0;  // title band above the sheet
 inline constexpr const char* SIDE_FILL[2] = {"#c1121f", "#ffd60a"};
 
 struct SheetPicture {
   std::string title;
   std::string subtitle;
+  std::array<std::string, 2> names = {"A", "B"};  // the legend's engine names
   Sheet stones;
   std::array<int, SHOTS_PER_END> sideOfSlot{};  // which engine threw each slot
   int thrownSlot = -1;                          // highlighted, with its path
