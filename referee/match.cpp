@@ -307,8 +307,8 @@ void Match::throwPicture(const ThrowRecord& rec, int /*firstSide*/, const ThrowR
   } else {
     what = fmt::format("stone {} out of play", rec.shot);
   }
-  pic.subtitle = fmt::format("{}  ·  match score A {} - {} B", what, result_.total[0],
-                             result_.total[1]);
+  pic.subtitle =
+      fmt::format("{}  ·  match score A {} - {} B", what, result_.total[0], result_.total[1]);
   pic.names = config_.names;
   pic.stones = rec.after;
   pic.sideOfSlot = sideOfSlot_;

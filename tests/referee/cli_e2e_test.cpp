@@ -54,8 +54,8 @@ TEST(RefereeCli, HelpAndBadOptions) {
 
 TEST(RefereeCli, PlaysAMatchAndSaysHowToReplayIt) {
   const std::string dir = outDir("clean");
-  const Outcome r = run("--seed 77 --throws 3 --out " + dir + " '" + FAKE + " --script ok' '" + FAKE +
-                    " --script draw:0.5:0.5'");
+  const Outcome r = run("--seed 77 --throws 3 --out " + dir + " '" + FAKE + " --script ok' '" +
+                        FAKE + " --script draw:0.5:0.5'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("seed 77"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("end 0 shot  2 A BESTSHOT"), std::string::npos) << r.out;
@@ -74,7 +74,7 @@ TEST(RefereeCli, PlaysAMatchAndSaysHowToReplayIt) {
 
 TEST(RefereeCli, AnEngineFaultMakesTheExitStatusOne) {
   const Outcome r = run("--throws 2 --timeout 0.5 --no-pictures --out " + outDir("fault") + " '" +
-                    FAKE + " --script garbage' '" + FAKE + "'");
+                        FAKE + " --script garbage' '" + FAKE + "'");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("malformed"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("result:"), std::string::npos) << "the match still completes";

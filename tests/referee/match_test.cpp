@@ -8,6 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "kelpsimulator/primitive.h"
 
@@ -139,8 +140,8 @@ TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   const std::string dir = freshDir("faults");
   // A: garbage, then fine. B: late, then fine (its late reply must not be
   // taken for the next one), then it exits.
-  MatchConfig c = config(dir, fake("garbage,ok"), fake("late:0.9,ok,exit"));
-  c.timeout = 0.6;
+  MatchConfig c = config(dir, fake("garbage,ok"), fake("late:1.5,ok,exit"));
+  c.timeout = 1.0;
   c.maxThrows = 8;
   Match match(c, nullptr);
   const MatchResult result = match.run();
@@ -220,6 +221,33 @@ TEST(Match, TheSameSeedAndRepliesGiveTheSameRecord) {
   EXPECT_FALSE(records[0].empty());
   EXPECT_EQ(records[0], records[1]);
   EXPECT_NE(records[0], records[2]) << "the seed drives the execution error";
+}
+
+// A match owns its engines, random engine and folder: matches running at
+// once write exactly what they write alone.
+TEST(Match, ConcurrentMatchesDoNotDisturbEachOther) {
+  auto play = [](const std::string& name, uint32_t seed) {
+    const std::string dir = freshDir(name);
+    MatchConfig c = config(dir, fake("ok,draw:0.4:-0.5"), fake("draw:-0.3:0.2,ok"));
+    c.seed = seed;
+    c.maxThrows = 6;
+    Match match(c, nullptr);
+    const MatchResult r = match.run();
+    EXPECT_EQ(exitStatus(r), 0) << name;
+    std::ifstream in(dir + "/record.jsonl");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string alone1 = play("alone-1", 1);
+  const std::string alone2 = play("alone-2", 2);
+  std::string together1;
+  std::string together2;
+  std::thread t1([&] { together1 = play("together-1", 1); });
+  std::thread t2([&] { together2 = play("together-2", 2); });
+  t1.join();
+  t2.join();
+  EXPECT_EQ(together1, alone1);
+  EXPECT_EQ(together2, alone2);
+  EXPECT_NE(alone1, alone2);
 }
 
 TEST(Match, TheTeeDrawSentInTheRecordFrameComesToRestNearTheTee) {
