@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""A stand-in engine for the referee's tests, speaking the engine protocol.
-
-It reads one message per read, as the real engine does, and can record each
-read (one JSON string per line) so a test can check the framing. Its answers
-to GO follow a script, one entry per GO (the last entry repeats):
+"""A stand-in engine for the referee's tests. It reads one message per read,
+as the real engine does, can record each read (one JSON string per line),
+and answers GO by a script, one entry per GO (the last one repeats):
   ok          a tee draw, after a diagnostic line
   draw:X:Y    a draw to board point (X, Y), spin 0
   garbage     "BESTSHOT" followed by words that are no numbers

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Checks a sheet picture the way a person would see it.
+"""svg_probe.py PICTURE.svg OUT.png: checks a sheet picture as a person sees it.
 
-Usage: svg_probe.py PICTURE.svg OUT.png
-Parses the SVG (it must be well-formed XML with an <svg> root), renders it to
-OUT.png with rsvg-convert, decodes the PNG with the standard library and
-prints JSON: the picture's size, its stones (slot, engine, board position,
-centre, radius, fill) with the rendered colour inside each stone, and the
-rendered colours at the tee and at a point of the 12-foot ring.
+Parses the SVG as XML, renders it with rsvg-convert, decodes the PNG with the
+standard library and prints JSON: the size, the lines, the path count, and
+each stone with the colour rendered inside it.
 """
 import json
 import struct
@@ -81,8 +78,8 @@ def main():
     lines = {l.get("class"): [float(l.get(k)) for k in ("x1", "y1", "x2", "y2")]
              for l in root.iter(SVG + "line")}
     paths = [p.get("points").split() for p in root.iter(SVG + "polyline")]
-    print(json.dumps({"width": width, "height": height, "svg_width": float(root.get("width")),
-                      "stones": stones, "lines": lines, "paths": [len(p) for p in paths]}))
+    print(json.dumps({"width": width, "height": height, "stones": stones, "lines": lines,
+                      "paths": [len(p) for p in paths]}))
 
 
 if __name__ == "__main__":
