@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 
 #include "referee/picture.h"
@@ -245,9 +244,6 @@ MatchResult Match::run() {
     result_.error = "cannot write to " + config_.outDir;
     return result_;
   }
-  // A write to an engine that has exited must fail with EPIPE, not stop the
-  // referee.
-  std::signal(SIGPIPE, SIG_IGN);
   startEngines();
   for (int side = 0; side < 2; ++side) {
     EngineProcess& p = engines_[side]->process;

@@ -10,6 +10,7 @@
 #include <wordexp.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -53,6 +54,9 @@ EngineProcess::~EngineProcess() {
 
 bool EngineProcess::start(const std::vector<std::string>& words, const std::string& workDir,
                           const std::string& logPath) {
+  // A write to an engine that has exited must fail with EPIPE rather than
+  // stop the whole referee, whoever drives the engine.
+  std::signal(SIGPIPE, SIG_IGN);
   std::error_code ec;
   std::filesystem::create_directories(workDir, ec);
   if (ec) {

@@ -33,7 +33,8 @@ class EngineProcess {
   // against the current directory when it is relative) with words[1..] as
   // arguments, working directory workDir (created if missing); its standard
   // output and standard error are appended to logPath. False, with a reason
-  // in error(), when the program could not be started.
+  // in error(), when the program could not be started. Ignores SIGPIPE for
+  // the whole process (the engine gets the default back).
   bool start(const std::vector<std::string>& words, const std::string& workDir,
              const std::string& logPath);
 

@@ -138,7 +138,8 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
     const char* statusA;
     const char* statusB;
   } cases[] = {{fake("hang"), {"/nonexistent/engine"}, "late", "dead"},
-               {notReady, fake("ok"), "dead", "ok"}};
+               {notReady, fake("ok"), "dead", "ok"},
+               {{"true"}, fake("ok"), "dead", "ok"}};  // exits before reading anything
   for (const auto& k : cases) {
     MatchConfig c = config("silent", k.a, k.b);
     c.timeout = c.exitGrace = 0.3;
