@@ -1,0 +1,197 @@
+// One throw with execution error, through the fast path (executeShot) and
+// through the exact Box2D model from the release point (step 0.01), on three
+// positions. A counting global operator new shows the allocations per throw;
+// counting malloc as well catches C code (Box2D allocates through malloc).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "kelpsimulator/shot.h"
+#include "kelpsimulator/simulator.h"
+
+namespace {
+
+std::atomic<long> allocations{0};  // operator new
+std::atomic<long> mallocs{0};      // malloc, calloc, realloc (operator new included)
+
+}  // namespace
+
+// glibc's own entry points, so that the counting malloc can forward to them.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+
+void* malloc(std::size_t n) {
+  mallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(n);
+}
+void* calloc(std::size_t n, std::size_t size) {
+  mallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(n, size);
+}
+void* realloc(void* p, std::size_t n) {
+  mallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(p, n);
+}
+void free(void* p) {
+  __libc_free(p);
+}
+}
+
+// The replacements pair malloc with free; GCC sees operator new inlined into
+// callers and flags the free as mismatched.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+using namespace Kelp;
+
+enum class Position { Empty, MidEnd, Contact };
+
+// A shot whose unimpeded path passes over (tx, ty) with the straight
+// distance extra still to go.
+ShotVector aimThrough(double tx, double ty, double extra, int spin) {
+  const double dist = std::hypot(tx, ty - THROW_Y);
+  const double want = std::atan2(tx, ty - THROW_Y);
+  double th = want;
+  double s = speedForDistance(dist + extra);
+  for (int it = 0; it < 20; ++it) {
+    FSStone a;
+    a.y = THROW_Y;
+    a.th = th;
+    a.v = s;
+    a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
+    advance(pathIndex(s), pathIndex(speedForDistance(extra)), a);
+    th += want - std::atan2(a.x, a.y - THROW_Y);
+    s = speedForDistance(distanceForSpeed(s) + dist - std::hypot(a.x, a.y - THROW_Y));
+  }
+  return {std::sin(th) * s, std::cos(th) * s, spin};
+}
+
+// Seven stones at turn 9 (WHITE to throw): guards of both colours, stones in
+// and around the house.
+ThinkBoard midEndBoard() {
+  ThinkBoard b;
+  b.turn = 10;
+  b.setStone(BLACK, 0.0, -3.0);
+  b.setStone(BLACK, 0.4, 0.2);
+  b.setStone(BLACK, -0.9, 1.0);
+  b.setStone(BLACK, -1.2, -1.4);
+  b.setStone(WHITE, 0.5, -2.5);
+  b.setStone(WHITE, -0.2, -0.1);
+  b.setStone(WHITE, 1.1, 0.8);
+  b.afterShot(2);
+  return b;
+}
+
+struct Setup {
+  ThinkBoard board;
+  ShotVector shot;
+};
+
+Setup setupFor(Position p) {
+  static const bool built = (buildTables(), true);
+  benchmark::DoNotOptimize(built);
+  switch (p) {
+    case Position::Empty: {
+      const Velocity v = shotForTarget(0.0, 0.0, 0);
+      return {ThinkBoard(), {v.vx, v.vy, 0}};
+    }
+    case Position::MidEnd: {  // a draw into the house past the guards
+      const Velocity v = shotForTarget(-0.5, 0.4, 1);
+      return {midEndBoard(), {v.vx, v.vy, 1}};
+    }
+    case Position::Contact:  // a take-out of the WHITE shot stone
+    default:
+      return {midEndBoard(), aimThrough(-0.2, -0.1, 5.0, 0)};
+  }
+}
+
+void countAllocations(benchmark::State& state, long before, long beforeMalloc) {
+  const long made = allocations.load() - before;
+  const long madeMalloc = mallocs.load() - beforeMalloc;
+  state.counters["allocs_per_throw"] =
+      benchmark::Counter(static_cast<double>(made), benchmark::Counter::kAvgIterations);
+  state.counters["mallocs_per_throw"] =
+      benchmark::Counter(static_cast<double>(madeMalloc), benchmark::Counter::kAvgIterations);
+}
+
+void BM_FastShot(benchmark::State& state, Position p) {
+  const Setup s = setupFor(p);
+  DsfmtEngine engine(20240601);
+  long contacts = 0;
+  const long before = allocations.load();
+  const long beforeMalloc = mallocs.load();
+  for (auto _ : state) {
+    ThinkBoard b = s.board;
+    contacts += executeShot(b, s.shot, engine) == SHOT_REBUILT;
+    benchmark::DoNotOptimize(b);
+  }
+  countAllocations(state, before, beforeMalloc);
+  state.counters["contact_share"] =
+      benchmark::Counter(static_cast<double>(contacts), benchmark::Counter::kAvgIterations);
+}
+
+void BM_ExactShot(benchmark::State& state, Position p) {
+  const Setup s = setupFor(p);
+  DsfmtEngine engine(20240601);
+  const long before = allocations.load();
+  const long beforeMalloc = mallocs.load();
+  for (auto _ : state) {
+    const Velocity e = executionError(engine);
+    ExactSimulator sim;
+    sim.loadStone(FX_TEE, THROW_Y, s.shot.vx + e.vx, s.shot.vy + e.vy,
+                  s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
+                  static_cast<uint32_t>(s.board.getTurn() % 2), true);
+    for (int col = 0; col < 2; ++col) {
+      for (int i = 0; i < s.board.count[col]; ++i) {
+        sim.loadStone(s.board.stones[col][i].x, s.board.stones[col][i].y, 0.0, 0.0, 0.0,
+                      s.board.state[col][i], false);
+      }
+    }
+    benchmark::DoNotOptimize(sim.runExact(SIM_STEP));
+    for (int i = 0; i < sim.size(); ++i) benchmark::DoNotOptimize(sim.position(i));
+  }
+  countAllocations(state, before, beforeMalloc);
+}
+
+BENCHMARK_CAPTURE(BM_FastShot, empty, Position::Empty);
+BENCHMARK_CAPTURE(BM_FastShot, midend, Position::MidEnd);
+BENCHMARK_CAPTURE(BM_FastShot, contact, Position::Contact);
+BENCHMARK_CAPTURE(BM_ExactShot, empty, Position::Empty)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ExactShot, midend, Position::MidEnd)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ExactShot, contact, Position::Contact)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,180 @@
+// Search-side benchmarks: candidate generation, playouts, one UCT worker and
+// a whole four-worker decision. Fixed seeds and counts; the time-limited ones
+// report their iterations (or Count) per second as items_per_second.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <initializer_list>
+#include <vector>
+
+#include "kelpsimulator/trajectory.h"
+#include "player/MonteCarlo.h"
+#include "player/ai.h"
+
+namespace {
+
+using Kelp::BLACK;
+using Kelp::WHITE;
+
+struct Placed {
+  int col;
+  double x;
+  double y;
+};
+
+CurlingGameState position(int turn, std::initializer_list<Placed> stones) {
+  CurlingGameState s;
+  if (turn == Kelp::TURN_FIRST) return s;
+  s.turn = turn + 1;
+  for (const Placed& p : stones) s.setStone(p.col, p.x, p.y);
+  s.afterShot(2);
+  return s;
+}
+
+CurlingGameState emptyEnd() {
+  return position(16, {});
+}
+
+// Halfway through an end: three stones each, guards and stones in the house.
+CurlingGameState midEnd() {
+  return position(10, {{BLACK, 0.1, 0.2},
+                       {BLACK, -0.6, -0.9},
+                       {BLACK, 0.8, -2.5},
+                       {WHITE, 0.3, 0.5},
+                       {WHITE, -1.2, 0.4},
+                       {WHITE, 0.5, -1.6}});
+}
+
+// Eight stones each, every one of them giving candidates.
+CurlingGameState crowded() {
+  return position(0, {{BLACK, 0.1, 0.2},
+                      {BLACK, -0.6, -0.9},
+                      {BLACK, 0.8, -2.5},
+                      {BLACK, 0.0, -4.0},
+                      {BLACK, 1.2, 0.9},
+                      {BLACK, -1.4, -0.2},
+                      {BLACK, 0.4, -1.3},
+                      {BLACK, -0.3, 1.5},
+                      {WHITE, 0.3, 0.5},
+                      {WHITE, -1.2, 0.4},
+                      {WHITE, 0.5, -1.6},
+                      {WHITE, -0.2, 1.1},
+                      {WHITE, 0.9, -0.4},
+                      {WHITE, -0.7, -2.2},
+                      {WHITE, 1.5, -0.6},
+                      {WHITE, -0.9, 1.3}});
+}
+
+void BM_Candidates(benchmark::State& state, CurlingGameState (*make)()) {
+  const CurlingGameState s = make();
+  std::vector<Tree> scratch;
+  scratch.reserve(SCRATCH_CAPACITY);
+  size_t n = 0;
+  for (auto _ : state) {
+    s.getCandidates(scratch);
+    benchmark::DoNotOptimize(scratch.data());
+    n = scratch.size();
+    scratch.clear();
+  }
+  state.counters["candidates"] = static_cast<double>(n);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_Candidates, empty, emptyEnd);
+BENCHMARK_CAPTURE(BM_Candidates, crowded, crowded);
+
+void BM_Playout(benchmark::State& state, CurlingGameState (*make)()) {
+  const CurlingGameState s = make();
+  std::vector<Tree> scratch;
+  scratch.reserve(SCRATCH_CAPACITY);
+  Kelp::DsfmtEngine engine(1);
+  for (auto _ : state) {
+    const CurlingGameState end = Playout(s, scratch, engine);
+    benchmark::DoNotOptimize(end.end_score_now);
+    engine.next32();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_Playout, empty, emptyEnd);
+
+// The playout loop with its two parts timed apart: candidate generation and
+// shot execution (the physics).
+void BM_PlayoutShare(benchmark::State& state) {
+  const CurlingGameState start = emptyEnd();
+  std::vector<Tree> scratch;
+  scratch.reserve(SCRATCH_CAPACITY);
+  Kelp::DsfmtEngine engine(1);
+  using Clock = std::chrono::steady_clock;
+  Clock::duration candidates{}, physics{};
+  for (auto _ : state) {
+    CurlingGameState s = start;
+    while (!s.IsFinalState()) {
+      const auto t0 = Clock::now();
+      s.getCandidates(scratch);
+      const auto t1 = Clock::now();
+      const int i = engine.index(static_cast<int>(scratch.size()));
+      s.executeShot(scratch[i].move.move_state, engine);
+      const auto t2 = Clock::now();
+      candidates += t1 - t0;
+      physics += t2 - t1;
+      scratch.clear();
+    }
+  }
+  const double total = std::chrono::duration<double>(candidates + physics).count();
+  state.counters["candidates_share"] = std::chrono::duration<double>(candidates).count() / total;
+  state.counters["physics_share"] = std::chrono::duration<double>(physics).count() / total;
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PlayoutShare);
+
+// One UCT worker for 300 ms on one thread.
+void BM_UctWorker(benchmark::State& state, CurlingGameState (*make)()) {
+  const CurlingGameState s = make();
+  const UCTAlgorithm uct{SearchParameters{300, 1, 0.25}};
+  int64_t iterations = 0;
+  for (auto _ : state) {
+    Tree root;
+    s.getCandidates(root.children);
+    const Tree result = uct.SearchSeeded(s, std::move(root), 77);
+    iterations += result.move.uct_state.playouts;
+  }
+  state.SetItemsProcessed(iterations);
+}
+BENCHMARK_CAPTURE(BM_UctWorker, empty, emptyEnd)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_UctWorker, midend, midEnd)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A whole decision: four workers for 500 ms; items are the Count.
+void BM_Think(benchmark::State& state, CurlingGameState (*make)()) {
+  const CurlingGameState s = make();
+  Pebble_original player(500, 0.25);
+  int64_t count = 0;
+  for (auto _ : state) {
+    const ThinkResult r = player.Think(s);
+    count += std::get<1>(r);
+  }
+  state.SetItemsProcessed(count);
+}
+BENCHMARK_CAPTURE(BM_Think, empty, emptyEnd)
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Think, midend, midEnd)
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Kelp::buildTables();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

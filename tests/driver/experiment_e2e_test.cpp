@@ -1,0 +1,120 @@
+// The self-play commands through the built kelp, each in a fresh working
+// directory: what reaches standard output, the three result files, and how
+// the program ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/process.h"
+#include "support/tempdir.h"
+#include "support/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using KelpTest::ChildProcess;
+using KelpTest::readFile;
+using KelpTest::TempDir;
+using std::chrono::milliseconds;
+
+constexpr milliseconds TIMEOUT{5000};
+
+std::vector<std::string> lines(const std::string& text) {
+  return KelpTest::split(text, '\n');
+}
+
+// Sends one message and returns all that kelp wrote before it ended, which
+// it must do by itself with status 0.
+std::string runToEnd(const TempDir& dir, const std::string& message, milliseconds timeout) {
+  ChildProcess kelp(KELP_BINARY_DIR "/kelp", {}, dir.str());
+  EXPECT_TRUE(kelp.send(message));
+  const auto out = kelp.readAll(timeout);
+  const auto status = kelp.wait(TIMEOUT);
+  EXPECT_TRUE(out && status) << "kelp did not end after " << message;
+  if (status) {
+    EXPECT_TRUE(status->exited && status->code == 0) << message;
+  }
+  EXPECT_EQ(kelp.stderrText(), "") << message;
+  return out.value_or("");
+}
+
+TEST(Experiment, OneGameOfOneEnd) {
+  TempDir dir;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string out = runToEnd(dir, "run 1 1", milliseconds(120000));
+  std::printf("run 1 1 took %.1f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+
+  const std::vector<std::string> console = lines(out);
+  ASSERT_EQ(console.size(), 1u + 16 + 4) << out;
+  EXPECT_EQ(console[0], "Name : Count : Size : ShotNum : Pow : Type : Rate : win : playout : time");
+  const std::vector<std::string> shots = lines(readFile(dir.path() / "shot.txt"));
+  ASSERT_EQ(shots.size(), 16u);
+  // name, Count, Size, ShotNum, label, mean, sum, playouts, milliseconds
+  for (int n = 0; n < 16; ++n) {
+    const std::vector<std::string> c = KelpTest::split(console[1 + n], ',');
+    const std::vector<std::string> s = KelpTest::split(shots[n], ',');
+    ASSERT_EQ(c.size(), 9u) << console[1 + n];
+    ASSERT_EQ(s.size(), 9u) << shots[n];
+    EXPECT_EQ(c[0], n % 2 == 0 ? "improve" : "original") << "improve throws first";
+    EXPECT_EQ(c[3], std::to_string(n));
+    for (int i : {1, 2, 7, 8}) EXPECT_TRUE(KelpTest::isInteger(c[i])) << console[1 + n];
+    for (int i : {5, 6}) EXPECT_TRUE(KelpTest::isDefaultDouble(c[i])) << console[1 + n];
+    // The search runs about its one second.
+    EXPECT_GE(std::stoi(c[8]), 950);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(c[i], s[i]) << "shot " << n;
+    EXPECT_GE(std::stoi(s[8]), std::stoi(c[8]));
+  }
+
+  // One end: its score, then nine unplayed zeros, each value with a comma.
+  const std::string result = readFile(dir.path() / "result.txt");
+  const std::vector<std::string> r = KelpTest::split(result, ',');
+  ASSERT_EQ(r.size(), 11u) << result;
+  EXPECT_EQ(r[10], "\n");
+  EXPECT_TRUE(KelpTest::isInteger(r[0], true)) << result;
+  for (int e = 1; e < 10; ++e) EXPECT_EQ(r[e], "0") << result;
+  const int score = std::stoi(r[0]);
+  const int wins0 = score > 0, wins1 = score < 0, draws = score == 0;
+  EXPECT_EQ(
+      readFile(dir.path() / "aggregate.txt"),
+      std::to_string(wins0) + "," + std::to_string(wins1) + "," + std::to_string(draws) + "\n");
+  EXPECT_EQ(console[17], "improvewin " + std::to_string(wins0));
+  EXPECT_EQ(console[18], "originalwin " + std::to_string(wins1));
+  EXPECT_EQ(console[19], "draw num " + std::to_string(draws));
+  EXPECT_EQ(console[20], "Run Command End");
+}
+
+TEST(Experiment, WithoutGamesTooManyNumbersAndNoNumber) {
+  TempDir dir;
+  // Files of an earlier run are emptied, and the program reads nothing
+  // after the command, not even what came in the same read.
+  for (const char* f : {"shot.txt", "result.txt", "aggregate.txt"})
+    KelpTest::writeFile(dir.path() / f, "old\n");
+  EXPECT_EQ(runToEnd(dir, "Run 0\0FOO"s, TIMEOUT),
+            "improvewin 0\noriginalwin 0\ndraw num 0\nRun Command End\n");
+  EXPECT_EQ(readFile(dir.path() / "shot.txt"), "");
+  EXPECT_EQ(readFile(dir.path() / "result.txt"), "");
+  EXPECT_EQ(readFile(dir.path() / "aggregate.txt"), "0,0,0\n");
+
+  // Three numbers: nothing at all, not even the files.
+  TempDir empty;
+  EXPECT_EQ(runToEnd(empty, "Run 1 1 1", TIMEOUT), "");
+  EXPECT_TRUE(fs::is_empty(empty.path()));
+
+  // A count that is no number: one line saying so, no game, and the end.
+  for (const auto& [m, said] : std::vector<std::pair<std::string, std::string>>{
+           {"Run x", "error number,Run,x\n"},
+           {"run 1 y\n", "error number,run,y\\x0a\n"},
+           {"Run 99999999999", "error number,Run,99999999999\n"}}) {
+    TempDir d;
+    EXPECT_EQ(runToEnd(d, m, TIMEOUT), said);
+    EXPECT_EQ(readFile(d.path() / "result.txt"), "") << m;
+  }
+}
+
+}  // namespace

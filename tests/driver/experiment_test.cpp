@@ -1,0 +1,186 @@
+// The self-play runner in-process: the first-thrower rule, the end score
+// table (longer games than ten ends included), and the per-shot and per-game
+// lines, with real players on short time limits and with scripted players
+// whose scores are known in advance.
+#include "driver/experiment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kelpsimulator/trajectory.h"
+#include "player/curling.h"
+#include "support/text.h"
+
+namespace {
+
+using namespace Kelp;
+
+class TablesEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { buildTables(); }
+};
+const auto* const kTables = ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
+
+int seedCalls = 0;
+uint32_t countingSeed() {
+  ++seedCalls;
+  return 12345;
+}
+
+using KelpTest::split;
+
+struct Played {
+  ExperimentTotals totals;
+  std::vector<std::string> console, shots, results;  // lines
+};
+
+Played play(int games, int ends, const ExperimentSlot slots[2]) {
+  std::ostringstream console, shots, results;
+  Played p;
+  seedCalls = 0;
+  p.totals = playExperiment(games, ends, slots, {console, shots, results}, &countingSeed);
+  p.console = split(console.str(), '\n');
+  p.shots = split(shots.str(), '\n');
+  p.results = split(results.str(), '\n');
+  return p;
+}
+
+TEST(EndOrder, ScoredAndStolenEndsPassTheFirstThrowBlankEndsKeepIt) {
+  EndOrder order;
+  EXPECT_EQ(order.first, 0);
+  // Slot 0 throws BLACK: the board's positive score is slot 0's.
+  EXPECT_EQ(order.slotZeroScore(2), 2);
+  order.afterEnd(order.slotZeroScore(-1));  // slot 1 scores with the last stone
+  EXPECT_EQ(order.first, 1);
+  EXPECT_EQ(order.slotZeroScore(2), -2) << "now slot 1 throws BLACK";
+  order.afterEnd(order.slotZeroScore(0));  // blank
+  EXPECT_EQ(order.first, 1);
+  order.afterEnd(order.slotZeroScore(1));  // slot 1 throws first and steals
+  EXPECT_EQ(order.first, 0);
+  EXPECT_EQ(order.slotZeroScore(-3), -3);
+  order.afterEnd(order.slotZeroScore(3));  // slot 0 steals
+  EXPECT_EQ(order.first, 1);
+}
+
+// Throws the draw to the tee with its first stone of the ends listed and
+// every other stone off the side of the sheet, so that each listed end
+// scores exactly one for it. Answers in the record frame, as players do.
+class ScriptedPlayer final : public BaseAI<ThinkResult> {
+ public:
+  explicit ScriptedPlayer(std::set<int> drawEnds)
+      : BaseAI<ThinkResult>("scripted"), drawEnds_(std::move(drawEnds)) {}
+  bool Init() override { return true; }
+  ThinkResult Think(CurlingGameState) override {
+    const int end = calls_ / 8, nth = calls_ % 8;
+    ++calls_;
+    Move m;
+    if (nth == 0 && drawEnds_.count(end) != 0) {
+      m.move_state = CurlingMoveState(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
+    } else {
+      m.move_state.vx = 5.0;
+      m.move_state.vy = 20.0;
+      m.move_state.label = "AWAY";
+    }
+    m.move_state.vy = -m.move_state.vy;
+    return {m, 1, 1};
+  }
+
+ private:
+  std::set<int> drawEnds_;
+  int calls_ = 0;
+};
+
+TEST(PlayExperiment, EveryEndOfALongGameIsScoredAndSummed) {
+  // Per end from slot 0's view: +1 0 +1 -1 +1 -1 0 0 0 0 -1 -1. The first
+  // ten sum to +1, all twelve to -1: a ten-entry table would name the wrong
+  // winner.
+  ExperimentSlot slots[2] = {
+      {std::make_shared<ScriptedPlayer>(std::set<int>{0, 2, 4}), "zero"},
+      {std::make_shared<ScriptedPlayer>(std::set<int>{3, 5, 10, 11}), "one"}};
+  const Played p = play(1, 12, slots);
+  ASSERT_EQ(p.results.size(), 1u);
+  EXPECT_EQ(p.results[0], "1,0,1,-1,1,-1,0,0,0,0,-1,-1,");
+  EXPECT_EQ(p.totals.wins[0], 0);
+  EXPECT_EQ(p.totals.wins[1], 1);
+  EXPECT_EQ(p.totals.draws, 0);
+  EXPECT_EQ(seedCalls, 1);
+
+  // First throwers: the other slot after each scored end (steals in ends 0
+  // and 10 included), the same after a blank one.
+  const char* firsts[12] = {"zero", "one", "one", "zero", "one", "zero",
+                            "one",  "one", "one", "one",  "one", "zero"};
+  ASSERT_EQ(p.console.size(), 1u + 12 * 16);
+  for (int e = 0; e < 12; ++e) {
+    EXPECT_EQ(split(p.console[1 + 16 * e], ',')[0], firsts[e]) << "end " << e;
+  }
+}
+
+TEST(PlayExperiment, GamesOfNoEndAreDrawsWithTenZeros) {
+  ExperimentSlot slots[2] = {{std::make_shared<ScriptedPlayer>(std::set<int>{}), "zero"},
+                             {std::make_shared<ScriptedPlayer>(std::set<int>{}), "one"}};
+  Played p = play(2, 0, slots);
+  EXPECT_EQ(p.results, std::vector<std::string>(2, "0,0,0,0,0,0,0,0,0,0,"));
+  EXPECT_EQ(p.totals.draws, 2);
+  EXPECT_EQ(p.console.size(), 2u) << "a header per game and no shot";
+  EXPECT_TRUE(p.shots.empty());
+}
+
+// Real players on 5 ms: the shape of every line, shot order, and the
+// first-thrower rule read back from the scores each game recorded.
+TEST(PlayExperiment, RealPlayersOnShortLimits) {
+  ExperimentSlot slots[2];
+  makeExperimentSlots(slots, 5);
+  EXPECT_EQ(slots[0].name, "improve");
+  EXPECT_EQ(slots[1].name, "original");
+  for (const auto& [games, ends] : {std::pair{1, 11}, std::pair{2, 3}}) {
+    const Played p = play(games, ends, slots);
+    EXPECT_EQ(seedCalls, games);
+    ASSERT_EQ(p.results.size(), static_cast<size_t>(games));
+    ASSERT_EQ(p.console.size(), static_cast<size_t>(games * (1 + 16 * ends)));
+    ASSERT_EQ(p.shots.size(), static_cast<size_t>(games * 16 * ends));
+    int wins[2] = {0, 0};
+    for (int g = 0; g < games; ++g) {
+      const std::vector<std::string> scores = split(p.results[g], ',');
+      ASSERT_EQ(scores.size(), static_cast<size_t>(std::max(10, ends))) << p.results[g];
+      EXPECT_EQ(p.results[g].back(), ',');
+      int sum = 0;
+      int first = 0;
+      EXPECT_EQ(p.console[g * (1 + 16 * ends)],
+                "Name : Count : Size : ShotNum : Pow : Type : Rate : win : playout : time");
+      for (int e = 0; e < ends; ++e) {
+        for (int n = 0; n < 16; ++n) {
+          const std::string& line = p.console[g * (1 + 16 * ends) + 1 + 16 * e + n];
+          const std::vector<std::string> f = split(line, ',');
+          ASSERT_EQ(f.size(), 9u) << line;
+          EXPECT_EQ(f[0], slots[(first + n) % 2].name) << line;
+          EXPECT_EQ(f[3], std::to_string(n)) << line;
+          EXPECT_GE(std::stoi(f[8]), 0);
+          // The file line is the same shot; only its time may be later.
+          const std::vector<std::string> s = split(p.shots[g * 16 * ends + 16 * e + n], ',');
+          ASSERT_EQ(s.size(), 9u);
+          EXPECT_EQ(std::vector<std::string>(s.begin(), s.end() - 1),
+                    std::vector<std::string>(f.begin(), f.end() - 1));
+          EXPECT_GE(std::stoi(s[8]), std::stoi(f[8]));
+        }
+        const int score = std::stoi(scores[e]);
+        EXPECT_LE(std::abs(score), 8);
+        sum += score;
+        if (score != 0) first = 1 - first;
+      }
+      for (int e = ends; e < 10; ++e) EXPECT_EQ(scores[e], "0");
+      if (sum != 0) ++wins[sum > 0 ? 0 : 1];
+    }
+    EXPECT_EQ(p.totals.wins[0], wins[0]);
+    EXPECT_EQ(p.totals.wins[1], wins[1]);
+    EXPECT_EQ(p.totals.draws, games - wins[0] - wins[1]);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// Drives the built kelp over its pipes as a match server does: one write per
+// message, exact bytes compared on standard output, exit status checked.
+// Messages that print nothing end with a zero byte, so that two of them
+// arriving in one read are still taken one by one.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "support/process.h"
+
+namespace {
+
+using namespace std::string_literals;
+using KelpTest::ChildProcess;
+using std::chrono::milliseconds;
+
+constexpr milliseconds TIMEOUT{5000};
+
+// The report of a word not in the table; `words` are the message's words,
+// each followed by a space (the closing "\n" word is added here).
+std::string illegal(const std::string& words, const std::string& raw) {
+  return "illegal command " + words + "\n \n" + raw + "\n";
+}
+
+class Protocol : public ::testing::Test {
+ protected:
+  // Sends one message and expects exactly `expected` back.
+  void exchange(const std::string& message, const std::string& expected) {
+    ASSERT_TRUE(kelp_.send(message));
+    EXPECT_EQ(kelp_.readExactly(expected.size(), TIMEOUT), expected) << message;
+  }
+  // Closes the input and expects a prompt, quiet exit with status 0 and no
+  // output beyond what was read already.
+  void expectCleanEnd() {
+    kelp_.closeStdin();
+    const auto status = kelp_.wait(TIMEOUT);
+    ASSERT_TRUE(status) << "kelp did not end after its input closed";
+    EXPECT_TRUE(status->exited);
+    EXPECT_EQ(status->code, 0);
+    EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
+    EXPECT_EQ(kelp_.stderrText(), "");
+  }
+
+  ChildProcess kelp_{KELP_BINARY_DIR "/kelp"};
+};
+
+TEST_F(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
+  exchange("FOO bar", illegal("FOO bar ", "FOO bar"));
+  // A command word with the line end glued to it is not the command.
+  exchange("GO\n", illegal("GO\n ", "GO\n"));
+  exchange("ISREADY\n", illegal("ISREADY\n ", "ISREADY\n"));
+  // An empty message is its closing token alone.
+  exchange("\0"s, illegal("", ""));
+  expectCleanEnd();
+}
+
+TEST_F(Protocol, WrongWordCountsAreReported) {
+  exchange("SETSTATE  1 2 3 4", "error argment size\n");
+  std::string p = "POSITION";
+  for (int i = 0; i < 31; ++i) p += " 1.5";
+  exchange(p, "error argument size\n");
+  exchange(p + " 1.5 1.5", "error argument size\n");
+  exchange("SCORE", "error argment size\n");
+  exchange("TOTALSCORE 1", "error argment size\n");
+  // TOTALSCORE with its two numbers and the record commands print nothing:
+  // all that comes back is the report of the word after them.
+  ASSERT_TRUE(kelp_.send(p + " 1.5\n\0"s +
+                         "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s));
+  EXPECT_EQ(kelp_.readUntil("\nFOO\n", TIMEOUT), illegal("FOO ", "FOO"));
+  expectCleanEnd();
+}
+
+TEST_F(Protocol, OneReadMayHoldSeveralZeroTerminatedMessages) {
+  exchange("SETSTATE 1 2 3 4 5\0FOO\0\0BAR baz\0"s,
+           "error argment size\n" + illegal("FOO ", "FOO") + illegal("BAR baz ", "BAR baz"));
+  expectCleanEnd();
+}
+
+TEST_F(Protocol, FullBufferIsBoundedByTheBytesRead) {
+  const std::string word(1020, 'a');
+  exchange("FOO " + word, illegal("FOO " + word + " ", "FOO " + word));
+  // One byte more than a read takes: the rest arrives as the next message.
+  exchange("BAR " + word + "z", illegal("BAR " + word + " ", "BAR " + word) + illegal("z ", "z"));
+  expectCleanEnd();
+}
+
+// SCORE complains about the end only when SETSTATE stored one outside 0..15,
+// which shows from outside whether a SETSTATE was taken.
+TEST_F(Protocol, RejectedSetStateLeavesTheRecord) {
+  exchange("SETSTATE 0 3 8 0\0SETSTATE 0 16 8 x\n"s, "error number,SETSTATE,x\\x0a\n");
+  exchange("SETSTATE 0 16 8 2\0"s, "error color,SETSTATE,2\n");
+  exchange("SETSTATE 0 16 99999999999 1\0"s, "error number,SETSTATE,99999999999\n");
+  exchange("SCORE 1\0FOO\0"s, illegal("FOO ", "FOO"));
+  exchange("SETSTATE 0 16 8 1\0SCORE 1\0"s, "error end,SCORE,16\n");
+  exchange("SCORE one\0"s, "error number,SCORE,one\n");
+  exchange("SETSTATE 0 -1 8 1\0SCORE -2\0"s, "error end,SCORE,-1\n");
+  exchange("POSITION x\0"s, "error argument size\n");
+  std::string p = "POSITION";
+  for (int i = 0; i < 31; ++i) p += " 0";
+  exchange(p + " 1e99\0"s, "error number,POSITION,1e99\n");
+  expectCleanEnd();
+}
+
+TEST_F(Protocol, EndOfInputEndsTheProgramAtOnce) {
+  // A loop that kept reading after end of input would never exit: the
+  // clean end has to come within the harness's time-out.
+  expectCleanEnd();
+}
+
+TEST_F(Protocol, ClosedOutputEndsTheProgramQuietly) {
+  // The harness starts kelp with SIGPIPE at its default action, so this
+  // fails with a signal unless kelp itself ignores it.
+  kelp_.closeStdout();
+  ASSERT_TRUE(kelp_.send("FOO\0"s));
+  const auto status = kelp_.wait(TIMEOUT);
+  ASSERT_TRUE(status) << "kelp kept running with its output closed";
+  EXPECT_FALSE(status->signaled) << "signal " << status->signal;
+  EXPECT_TRUE(status->exited);
+  EXPECT_EQ(status->code, 0);
+  EXPECT_EQ(kelp_.stderrText(), "");
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+#include "driver/record_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "driver/command.h"
+#include "support/record.h"
+
+namespace Kelp {
+namespace {
+
+using KelpTest::sameRecord;
+
+TEST(NumberWords, ConvertLikeStrtolAndStrtof) {
+  EXPECT_EQ(toInt("12"), 12);
+  EXPECT_EQ(toInt(" -3\n"), -3);  // leading space skipped, newline ignored
+  EXPECT_EQ(toInt("7abc"), 7);
+  EXPECT_EQ(toInt("0x10"), 0);  // base 10 only
+  EXPECT_EQ(toInt("2147483647"), 2147483647);
+  EXPECT_EQ(toInt("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(toFloat("2.375"), 2.375f);
+  EXPECT_EQ(toFloat("4.88\n"), 4.88f);
+  EXPECT_EQ(toFloat("1e3x"), 1000.0f);
+}
+
+TEST(NumberWords, NoDigitsOrOutOfRangeFail) {
+  for (const char* bad :
+       {"", "\n", "abc", "-", " ", "2147483648", "-2147483649", "99999999999999999999"})
+    EXPECT_FALSE(toInt(bad)) << bad;
+  for (const char* bad : {"", "\n", "x1", ".", "1e39", "-1e39", "1e-50"})
+    EXPECT_FALSE(toFloat(bad)) << bad;
+}
+
+// Runs messages through the record handlers and collects what they print.
+class RecordCommands : public ::testing::Test {
+ protected:
+  void SetUp() override { saved_ = std::cout.rdbuf(out_.rdbuf()); }
+  void TearDown() override { std::cout.rdbuf(saved_); }
+
+  bool run(const std::string& message) {
+    const std::vector<std::string> t = SplitCommand(message);
+    const std::string& c = t.front();
+    if (c == "NEWGAME") return newGameCommand(t, field_);
+    if (c == "POSITION") return positionCommand(t, field_);
+    if (c == "SETSTATE") return setStateCommand(t, field_);
+    if (c == "SCORE") return scoreCommand(t, field_);
+    if (c == "TOTALSCORE") return totalScoreCommand(t, field_);
+    if (c == "ShowAll") return showAllCommand(t, field_);
+    ADD_FAILURE() << "not a record command: " << c;
+    return false;
+  }
+  // Output since the last call.
+  std::string printed() {
+    std::string s = out_.str();
+    out_.str("");
+    return s;
+  }
+  // Expects `message` to print `line` and leave the record unchanged.
+  void expectRejected(const std::string& message, const std::string& line) {
+    const ClientField before = field_;
+    EXPECT_TRUE(run(message));
+    EXPECT_EQ(printed(), line + "\n") << message;
+    EXPECT_TRUE(sameRecord(before, field_)) << message;
+  }
+
+  static std::string positions(int count, const std::string& last = "") {
+    std::string m = "POSITION";
+    for (int i = 0; i < count; ++i) m += " " + std::to_string(i) + ".25";
+    return m + last;
+  }
+
+  std::ostringstream out_;
+  std::streambuf* saved_ = nullptr;
+  ClientField field_;
+};
+
+TEST_F(RecordCommands, PositionStoresPairsInThrowOrder) {
+  EXPECT_TRUE(run(positions(32, "\n")));  // the newline stays on the last number
+  EXPECT_EQ(printed(), "");
+  EXPECT_EQ(field_.position[0].x, 0.25f);
+  EXPECT_EQ(field_.position[0].y, 1.25f);
+  EXPECT_EQ(field_.position[15].x, 30.25f);
+  EXPECT_EQ(field_.position[15].y, 31.25f);
+}
+
+TEST_F(RecordCommands, SetStateStoresAllFourValues) {
+  EXPECT_TRUE(run("SETSTATE 3 2 8 1\n"));
+  EXPECT_EQ(printed(), "");
+  EXPECT_EQ(field_.shot, 3);
+  EXPECT_EQ(field_.end, 2);
+  EXPECT_EQ(field_.last_end, 8);
+  EXPECT_EQ(field_.color, 1u);
+  EXPECT_EQ(field_.my_color, 1u);
+}
+
+TEST_F(RecordCommands, ScoresFollowTheEndSetBySetState) {
+  run("SETSTATE 0 0 8 0");
+  run("SCORE 3");
+  run("SETSTATE 0 1 8 0");
+  run("SCORE -2\n");
+  run("SETSTATE 0 2 8 0");
+  run("SCORE 0");
+  EXPECT_EQ(printed(), "");
+  EXPECT_EQ(field_.score[0], 3);
+  EXPECT_EQ(field_.score[1], 2);
+  EXPECT_EQ(field_.rel_score, 1);
+  EXPECT_EQ(field_.end_score[0][0], 3);
+  EXPECT_EQ(field_.end_score[1][1], 2);
+  EXPECT_EQ(field_.end_score[2][0], 0);
+  EXPECT_EQ(field_.end_score[2][1], 0);
+}
+
+TEST_F(RecordCommands, WrongWordCountsAreReportedAndChangeNothing) {
+  run("SETSTATE 1 2 8 0");
+  run(positions(32));
+  printed();
+  expectRejected(positions(31), "error argument size");
+  expectRejected(positions(33), "error argument size");
+  expectRejected("POSITION", "error argument size");
+  expectRejected("SETSTATE 5 3 8", "error argment size");
+  expectRejected("SETSTATE 5 3 8 1 0", "error argment size");
+  expectRejected("SETSTATE  5 3 8 1", "error argment size");  // the empty word counts
+  expectRejected("SCORE", "error argment size");
+  expectRejected("SCORE 1 2", "error argment size");
+  expectRejected("SCORE 1 ", "error argment size");  // trailing space: an empty word
+  expectRejected("TOTALSCORE 1", "error argment size");
+  expectRejected("TOTALSCORE 1 2 3", "error argment size");
+}
+
+TEST_F(RecordCommands, CommandsWithoutEffectPrintNothing) {
+  run("SETSTATE 1 2 8 0");
+  run("SCORE 2");
+  printed();
+  const ClientField before = field_;
+  EXPECT_TRUE(run("TOTALSCORE 4 1"));
+  EXPECT_TRUE(run("ShowAll"));
+  EXPECT_TRUE(run("ShowAll with extra words"));
+  EXPECT_TRUE(run("NEWGAME and more"));
+  EXPECT_EQ(printed(), "");
+  EXPECT_TRUE(sameRecord(before, field_));
+}
+
+TEST_F(RecordCommands, NewGameClearsOnlyTheCounters) {
+  run("SETSTATE 1 2 8 1");
+  field_.counter_a[1] = 4;
+  field_.counter_b[0] = -9;
+  field_.counter_c[1] = 2;
+  ClientField expected = field_;
+  expected.counter_a[1] = 0;
+  expected.counter_b[0] = 0;
+  expected.counter_c[1] = 0;
+  EXPECT_TRUE(run("NEWGAME"));
+  EXPECT_TRUE(sameRecord(expected, field_));
+}
+
+TEST_F(RecordCommands, WordsThatAreNoNumbersChangeNothing) {
+  run("SETSTATE 1 2 8 0");
+  run(positions(32));
+  printed();
+  // A bad last pair must not leave the first fifteen pairs stored.
+  std::string m = "POSITION";
+  for (int i = 0; i < 31; ++i) m += " 9";
+  expectRejected(m + " y", "error number,POSITION,y");
+  expectRejected(m + " 1e39", "error number,POSITION,1e39");
+  expectRejected(m + " \n", "error number,POSITION,\\x0a");
+  // A bad colour word after three good numbers stores none of them.
+  expectRejected("SETSTATE 5 3 8 one", "error number,SETSTATE,one");
+  expectRejected("SETSTATE 5 3 99999999999 1", "error number,SETSTATE,99999999999");
+  expectRejected("SETSTATE x 3 8 1", "error number,SETSTATE,x");
+  expectRejected("SCORE two\n", "error number,SCORE,two\\x0a");
+  expectRejected("SCORE ", "error number,SCORE,");
+}
+
+TEST_F(RecordCommands, ValuesTheRecordCannotHoldAreRefused) {
+  run("SETSTATE 1 2 8 0");
+  printed();
+  expectRejected("SETSTATE 5 3 8 2", "error color,SETSTATE,2");
+  expectRejected("SETSTATE 5 3 8 -1", "error color,SETSTATE,-1");
+
+  run("SETSTATE 0 16 8 1");
+  printed();
+  expectRejected("SCORE 1", "error end,SCORE,16");
+  run("SETSTATE 0 -1 8 1");
+  printed();
+  expectRejected("SCORE 1", "error end,SCORE,-1");
+
+  // Totals that would wrap around.
+  run("SETSTATE 0 0 8 1");
+  printed();
+  expectRejected("SCORE -2147483648", "error score,SCORE,-2147483648");
+  EXPECT_TRUE(run("SCORE 2147483647"));
+  EXPECT_EQ(printed(), "");
+  expectRejected("SCORE 1", "error score,SCORE,1");
+  EXPECT_TRUE(run("SCORE -5"));
+  EXPECT_EQ(printed(), "");
+  EXPECT_EQ(field_.rel_score, 2147483642);
+  EXPECT_EQ(field_.rel_score, field_.score[0] - field_.score[1]);
+}
+
+}  // namespace
+}  // namespace Kelp

@@ -1,0 +1,98 @@
+// Candidate shots of a position: which patterns run, their order, labels,
+// spins and targets, and the boundaries of the stone-dependent patterns.
+#include "fixture.h"
+#include "support/death.h"
+
+namespace {
+
+using Kelp::BLACK;
+using Kelp::WHITE;
+
+// "label:spin" of every candidate, space-separated.
+std::string listing(const std::vector<Tree>& nodes) {
+  std::string out;
+  for (const Tree& t : nodes) {
+    out += (out.empty() ? "" : " ") + t.move.move_state.label + ":" +
+           std::to_string(t.move.move_state.spin);
+  }
+  return out;
+}
+
+int count(const std::vector<Tree>& nodes, const std::string& prefix) {
+  int n = 0;
+  for (const Tree& t : nodes) n += t.move.move_state.label.rfind(prefix, 0) == 0;
+  return n;
+}
+
+const std::string GUARDS =
+    "FREE_GUARD1:1 FREE_GUARD2:0 FREE_GUARD3:1 FREE_GUARD4:0 FREE_GUARD5:1 FREE_GUARD6:0";
+const std::string DRAWS =
+    "TEE1:1 TEE2:0 HOUSE1:1 HOUSE2:0 HOUSE3:1 HOUSE4:0 HOUSE5:1 HOUSE6:0 BLUESIDE:1 BLUESIDE2:0 "
+    "BLUESIDE3:1 BLUESIDE4:0 WHITESIDE:1 WHITESIDE:0 WHITESIDE:1 WHITESIDE:0";
+
+TEST(Candidates, EmptyBoardAndStoneAtTheTee) {
+  for (int turn : {16, 12}) {
+    const std::vector<Tree> got = candidates(position(turn, {}));
+    EXPECT_EQ(listing(got), GUARDS + " " + DRAWS) << turn;
+    EXPECT_FLOAT_EQ(static_cast<float>(got[0].move.move_state.x), -0.305f);
+    EXPECT_NEAR(got[0].move.move_state.y, -3.5 * std::sqrt(0.75), 1e-6);
+    EXPECT_NEAR(got[8].move.move_state.x, 1.22 * std::sqrt(0.5), 1e-6);
+  }
+  const std::vector<Tree> got = candidates(position(10, {{BLACK, 0.0, 0.0}}));
+  EXPECT_EQ(listing(got),
+            GUARDS +
+                " GUARD1:1 GUARD2:0 FREEZE1:1 FREEZE2:0 STRONG1:1 STRONG2:0 STRONG3:1 "
+                "STRONG4:0 WEAK5:1 WEAK6:0 WEAK1:1 WEAK2:0 WEAK3:1 WEAK4:0 WEAK5:1 "
+                "WEAK6:0 " +
+                DRAWS);
+  const double R = 0.14499999582767487;
+  EXPECT_EQ(static_cast<float>(got[6].move.move_state.y), -1.83f);  // guard 1.83 in front
+  EXPECT_EQ(static_cast<float>(got[8].move.move_state.y), static_cast<float>(-3 * R));  // freeze
+  EXPECT_EQ(static_cast<float>(got[10].move.move_state.x), static_cast<float>(R * std::sqrt(0.75)));
+  EXPECT_EQ(static_cast<float>(got[12].move.move_state.y), static_cast<float>(-R));
+  for (int i = 0; i < 6; ++i) {  // hard hits, WEAK5/WEAK6 included, outpace the soft ones
+    EXPECT_EQ(got[10 + i].move.move_state.x, got[16 + i].move.move_state.x);
+    EXPECT_GT(speed(got[10 + i].move.move_state), speed(got[16 + i].move.move_state) + 1.0);
+  }
+}
+
+TEST(Candidates, StoneDependentBoundaries) {
+  // The pattern house: the float distance up to the double 1.83; 1.83f lies
+  // just above it, and 1.9 still counts for scoring.
+  for (double x : {1.829, static_cast<double>(1.83f), 1.9}) {
+    const CurlingGameState s = position(10, {{WHITE, x, 0.0}});
+    EXPECT_EQ(s.in_house[WHITE], 1);
+    EXPECT_EQ(candidates(s).size(), x < 1.83 ? 38u : 22u) << x;
+  }
+  // The come-around band: -1.22f is just below the double -1.22; -6 is
+  // compared in float, strictly.
+  for (float y : {-1.22f, -1.21f, -6.0f, -5.99f}) {
+    const std::vector<Tree> got = candidates(position(10, {{BLACK, 0.3, y}}));
+    const bool inBand = y != -1.21f && y != -6.0f;
+    ASSERT_EQ(count(got, "COME_AROUND"), inBand ? 2 : 0) << y;
+    if (!inBand) continue;
+    const Tree& first = got[y > -1.83f ? 8 : 6];
+    EXPECT_EQ(first.move.move_state.label, "COME_AROUND1");
+    EXPECT_EQ(first.move.move_state.spin, 0);
+    EXPECT_EQ(static_cast<float>(first.move.move_state.y), static_cast<float>(y + 2.4));
+  }
+  // Hits appear once the free-guard period is over.
+  const std::vector<Tree> early = candidates(position(13, {{WHITE, 0.2, -1.5}}));
+  EXPECT_EQ(listing(early).substr(GUARDS.size()),
+            " GUARD1:1 GUARD2:0 COME_AROUND1:0 COME_AROUND2:1 FREEZE1:1 FREEZE2:0 " + DRAWS);
+  EXPECT_EQ(count(candidates(position(12, {{WHITE, 0.2, -1.5}})), "STRONG"), 4);
+}
+
+TEST(Candidates, ReportsAndBrokenTargets) {
+  std::vector<Tree> out;
+  ::testing::internal::CaptureStdout();
+  appendCandidates(position(10, {}), 13, out);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed GetFunctions\nerror");
+  EXPECT_TRUE(out.empty());
+  EXPECT_CHECK_FAILS(CurlingMoveState(2.25f, 0.0f, "X", false, SHOT_DRAW),
+                     "Kelp::isInPlayArea(x_, y_)");
+  EXPECT_CHECK_FAILS(CurlingMoveState(0.0f, 1.98f, "X", false, SHOT_DRAW),
+                     "Kelp::isInPlayArea(x_, y_)");
+}
+
+}  // namespace

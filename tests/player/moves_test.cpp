@@ -1,0 +1,68 @@
+// Shot vectors of the candidate moves, checked against the physics they are
+// derived for, and the reward of a finished end.
+#include "fixture.h"
+#include "kelpsimulator/shot.h"
+
+namespace {
+
+using Kelp::BLACK;
+using Kelp::WHITE;
+
+TEST(ShotVector, MirroredSpinsCurlCompensationAndSpeeds) {
+  const CurlingMoveState s0(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
+  const CurlingMoveState s1(0.0f, 0.0f, "TEE1", true, SHOT_DRAW);
+  EXPECT_DOUBLE_EQ(s1.vx, -s0.vx);
+  EXPECT_DOUBLE_EQ(s1.vy, s0.vy);
+  EXPECT_NEAR(s0.vx, Kelp::TEE_SHOT_VX, 0.1);  // spin 0 curls toward +x: aimed left
+  EXPECT_LT(CurlingMoveState(0.0f, -3.5f, "G", false, SHOT_DRAW).vx, -0.1);
+  for (bool spin : {false, true}) {
+    const double draw = speed(CurlingMoveState(0.4f, -0.6f, "d", spin, SHOT_DRAW));
+    const double soft = speed(CurlingMoveState(0.4f, -0.6f, "s", spin, SHOT_HIT_SOFT));
+    const double hard = speed(CurlingMoveState(0.4f, -0.6f, "h", spin, SHOT_HIT_HARD));
+    EXPECT_GT(soft, draw + 0.1);
+    EXPECT_GT(hard, soft + 1.0);
+    EXPECT_NEAR(speed(CurlingMoveState(0.4f, -0.6f, "f", spin, SHOT_FULL_SPEED)), 33.0, 1e-9);
+  }
+}
+
+TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {
+  // Every fixed target (the empty board) and the guard, come-around and
+  // freeze targets of two stones, both spins, thrown without error.
+  std::vector<Tree> draws = candidates(position(16, {}));
+  for (Tree& t : candidates(position(10, {{WHITE, -0.7, -2.0}, {BLACK, 0.6, 0.9}}))) {
+    if (t.move.move_state.label.find("WEAK") == std::string::npos &&
+        t.move.move_state.label.find("STRONG") == std::string::npos)
+      draws.push_back(t);
+  }
+  ASSERT_EQ(draws.size(), 22u + 22u + 6u);
+  for (const Tree& t : draws) {
+    const CurlingMoveState& m = t.move.move_state;
+    Kelp::ThinkBoard board;
+    ASSERT_EQ(Kelp::placeAtRest(board, speed(m), std::atan2(m.vx, m.vy), m.spin), 1) << m.label;
+    const Kelp::Stone& rest = board.stones[BLACK][0];
+    EXPECT_LT(std::hypot(rest.x - m.x, rest.y - m.y), 0.03) << m.label << " spin " << m.spin;
+  }
+  const CurlingGameState lone = position(10, {{WHITE, 0.3, 0.4}});
+  const std::vector<Tree> all = candidates(lone);
+  for (size_t i = 10; i < 22; ++i) {  // STRONG1..WEAK6 of the two weights
+    CurlingGameState board = lone;
+    EXPECT_EQ(Kelp::simulateShot(board, all[i].move.move_state.shot()), Kelp::SHOT_REBUILT) << i;
+  }
+}
+
+TEST(Reward, IsTheEndScoreFromTheSideToThrow) {
+  // BLACK lies two (0.3 and 0.5 from the tee, WHITE's best 1.41).
+  const CurlingGameState blackTwo =
+      position(0, {{BLACK, 0.0, 0.3}, {BLACK, 0.5, 0.0}, {WHITE, 1.0, 1.0}});
+  // Equidistant nearest stones score nothing, whatever else lies in the house.
+  const CurlingGameState tied =
+      position(0, {{BLACK, 0.5, 0.0}, {WHITE, -0.5, 0.0}, {WHITE, 0.0, 1.0}});
+  for (int turn = 16; turn >= 1; --turn) {
+    CurlingGameState first;
+    first.turn = turn;
+    EXPECT_EQ(CurlingGameState::reward(first, blackTwo), turn % 2 == 0 ? 2 : -2) << turn;
+    EXPECT_EQ(CurlingGameState::reward(first, tied), 0);
+  }
+}
+
+}  // namespace

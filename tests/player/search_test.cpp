@@ -1,0 +1,163 @@
+// The UCT and flat searches and the players' parallel search: statistics,
+// selection, expansion, the merge and the choice of the best child.
+#include "fixture.h"
+#include "player/ai.h"
+
+namespace {
+
+using Kelp::BLACK;
+using Kelp::WHITE;
+
+const UCTAlgorithm UCT{SearchParameters{1000, 1, 0.25}};
+
+Tree rootOf(const CurlingGameState& s) {
+  Tree root;
+  s.getCandidates(root.children);
+  return root;
+}
+
+// The last stone of an end, BLACK lying two in the house.
+CurlingGameState lastStone() {
+  return position(1, {{BLACK, 0.9, 0.3}, {BLACK, -0.8, 0.6}});
+}
+
+bool allZero(const UCTState& st) {
+  return st.visits == 0 && st.playouts == 0 && st.sum == 0.0 && st.mean == 0.0;
+}
+
+TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChild) {
+  const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
+  const Tree uct = UCTAlgorithm{SearchParameters{0, 1, 0.25}}.Search(s, rootOf(s));
+  const Tree flat = Primitive{SearchParameters{-5, 1, 0.25}}.Search(s, rootOf(s));
+  for (const Tree* t : {&uct, &flat}) {
+    EXPECT_TRUE(allZero(t->move.uct_state));
+    for (const Tree& c : t->children) EXPECT_TRUE(allZero(c.move.uct_state) && c.children.empty());
+  }
+  Tree expected = rootOf(s);
+  shuffleChildren(expected.children);
+  const CurlingMoveState& first = expected.children.front().move.move_state;
+  Pebble_original pebble(0, 0.25);
+  PrimitiveR primitive(100, 0, 0.25);
+  for (const ThinkResult& r : {pebble.Think(s), primitive.Think(s)}) {
+    EXPECT_EQ(std::get<1>(r), 0);
+    EXPECT_EQ(std::get<2>(r), 38);
+    EXPECT_EQ(std::get<0>(r).move_state.label, first.label);
+    EXPECT_EQ(std::get<0>(r).move_state.vx, first.vx);
+    EXPECT_EQ(std::get<0>(r).move_state.vy, -first.vy);  // record frame
+  }
+}
+
+TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
+  const CurlingGameState s = lastStone();
+  Tree root = rootOf(s);
+  std::vector<Tree> scratch;
+  Kelp::DsfmtEngine engine(12345);
+  const uint32_t n = static_cast<uint32_t>(root.children.size());
+  for (uint32_t i = 0; i < n + 200; ++i) {
+    if (i == n) {
+      for (const Tree& c : root.children) ASSERT_EQ(c.move.uct_state.visits, 1u);
+    }
+    UCT.Iterate(s, root, scratch, engine);
+    engine.next32();
+  }
+  uint32_t visits = 0;
+  for (const Tree& c : root.children) {
+    const UCTState& st = c.move.uct_state;
+    EXPECT_TRUE(c.children.empty() && st.playouts == st.visits);
+    EXPECT_TRUE(st.mean >= -2.0 && st.mean <= 1.0);  // seen from WHITE, to throw
+    visits += st.visits;
+  }
+  EXPECT_EQ(visits, n + 200);
+  EXPECT_EQ(root.move.uct_state.playouts, n + 200);
+}
+
+TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
+  const CurlingGameState s = position(6, {{BLACK, 0.1, 0.2}, {WHITE, -0.5, -0.4}});
+  Tree root;
+  root.children.push_back(rootOf(s).children.front());  // the only child: always chosen
+  Tree& child = root.children[0];
+  std::vector<Tree> scratch;
+  scratch.reserve(SCRATCH_CAPACITY);
+  Kelp::DsfmtEngine engine(99);
+  UCT.Iterate(s, root, scratch, engine);
+  EXPECT_TRUE(child.children.empty());  // the first choice ends in a playout
+  const double playout = child.move.uct_state.sum;
+  for (int i = 0; i < 30; ++i) {
+    engine.next32();
+    UCT.Iterate(s, root, scratch, engine);
+  }
+  double below = 0.0;
+  uint32_t belowVisits = 0;
+  for (const Tree& g : child.children) {
+    below += g.move.uct_state.sum;
+    belowVisits += g.move.uct_state.visits;
+  }
+  EXPECT_EQ(belowVisits, 30u);
+  EXPECT_EQ(child.move.uct_state.visits, 31u);
+  EXPECT_EQ(child.move.uct_state.playouts, 31u);
+  EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
+  EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
+  // Equal scores pick the earlier child; a strictly better later one wins.
+  for (double later : {0.0, 1e-9}) {
+    Tree two;
+    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
+    for (Tree& c : two.children) c.move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
+    two.children[1].move.uct_state.mean = later;
+    two.move.uct_state.playouts = 2;
+    UCT.Iterate(s, two, scratch, engine);
+    EXPECT_EQ(two.children[later > 0.0 ? 1 : 0].move.uct_state.visits, 2u);
+  }
+}
+
+TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {
+  const CurlingGameState s = position(3, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
+  const Tree root = Primitive{SearchParameters{40, 1, 0.25}}.SearchSeeded(s, rootOf(s), 7);
+  const uint32_t first = root.children.front().move.uct_state.visits;
+  uint32_t previous = first, total = 0;
+  for (const Tree& c : root.children) {
+    const UCTState& st = c.move.uct_state;
+    EXPECT_TRUE(st.visits <= previous && st.visits + 1 >= first && st.visits == st.playouts);
+    EXPECT_NEAR(st.sum, st.visits * st.mean, 1e-9);
+    total += previous = st.visits;
+  }
+  EXPECT_EQ(root.move.uct_state.playouts, total);
+}
+
+// A stand-in search that marks the copy of the root it was given.
+struct MarkingSearch {
+  Tree Search(CurlingGameState, Tree root) const {
+    root.move.uct_state.playouts += 5;
+    for (size_t i = 0; i < root.children.size(); ++i) {
+      root.children[i].move.uct_state = UCTState{static_cast<uint32_t>(i + 1), 0, 1.0, 0.0, 0.0};
+    }
+    return root;
+  }
+};
+
+TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
+  Tree root;
+  for (const char* label : {"0", "1", "2", "3", "4"}) {
+    root.children.emplace_back();
+    root.children.back().move.move_state.label = label;
+  }
+  const Tree merged = ParallelSearch(MarkingSearch{}, position(16, {}), root);
+  EXPECT_EQ(merged.move.uct_state.playouts, 20u);  // the sum of the four workers
+  EXPECT_EQ(merged.move.uct_state.mean, 0.0);
+  const char* shuffled[] = {"4", "0", "3", "1", "2"};
+  for (size_t i = 0; i < 5; ++i) {
+    const UCTState& st = merged.children[i].move.uct_state;
+    EXPECT_EQ(merged.children[i].move.move_state.label, shuffled[i]);
+    EXPECT_EQ(st.visits, 4 * (i + 1));
+    EXPECT_EQ(st.mean, static_cast<double>(4.0f / (4.0f * (i + 1))));
+  }
+  EXPECT_EQ(merged.children[2].move.uct_state.mean, 0.3333333432674408);  // 4 over 12
+  // A label mismatch is reported; the statistics are added all the same.
+  Tree into = merged, odd = merged;
+  odd.children[1].move.move_state.label = "X";
+  ::testing::internal::CaptureStdout();
+  mergeWorker(into, odd);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
+  EXPECT_EQ(into.children[1].move.uct_state.visits, 16u);
+}
+
+}  // namespace
