@@ -1,0 +1,105 @@
+// One match between two engines, played as the match server plays it: the
+// engines are started on pipes, told the state of every throw, asked for
+// their shots in turn, and the shots are thrown on the exact physics with
+// execution error. A match owns its engines, its random engine (seeded from
+// the match seed) and its output folder, so several can run at once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kelpsimulator/random.h"
+#include "referee/process.h"
+#include "referee/record.h"
+#include "referee/rules.h"
+#include "referee/throw.h"
+
+namespace Kelp::Referee {
+
+struct MatchConfig {
+  std::array<std::vector<std::string>, 2> commands;  // engine A and engine B, as words
+  std::array<std::string, 2> names = {"A", "B"};     // shown in output and pictures
+  int ends = 1;
+  uint32_t seed = 0;
+  double timeout = 10.0;       // s, per shot reply and per message read
+  double readyTimeout = 30.0;  // s, for READYOK (engines build tables first)
+  std::string outDir;
+  int maxThrows = -1;  // stop after this many throws (scored as they lie); -1 for all
+  // Execution error on every throw; off only to check the physics itself.
+  bool executionError = true;
+  bool pictures = true;
+  double exitGrace = 3.0;  // s an engine is given to read its last messages and exit
+  ThrowSettings throwSettings;
+};
+
+struct Fault {
+  int side = SIDE_A;
+  int end = -1;  // -1 before the first end
+  int shot = -1;
+  std::string what;
+};
+
+struct MatchResult {
+  std::vector<EndScore> ends;     // one per end played
+  std::array<int, 2> total{};     // points of A and B
+  int winner = -1;                // SIDE_A, SIDE_B, or -1 for a draw
+  std::vector<Fault> faults;      // every engine fault, in order
+  std::array<int, 2> forfeits{};  // throws lost to faults, per engine
+  int throws = 0;
+  bool completed = false;  // the match ran to its end (faults allowed)
+  std::string error;       // why the match could not run, if it could not
+};
+
+class Match {
+ public:
+  // progress receives the shot-by-shot lines; nullptr for silence.
+  Match(MatchConfig config, std::ostream* progress);
+  ~Match();
+  Match(const Match&) = delete;
+  Match& operator=(const Match&) = delete;
+
+  MatchResult run();
+
+ private:
+  struct Engine;
+  enum class Wait { Reply, Late, Dead };
+
+  void startEngines();
+  void sendBoth(const std::string& message);
+  void sendTo(int side, const std::string& message);
+  // Waits for the next reply of the given kind, dropping stale replies.
+  Wait awaitReply(int side, Reply::Kind kind, Clock::time_point deadline, Reply& reply);
+  void dropQueued(int side);
+  void noteIfGone(int side, int end, int shot);
+  // Lets an engine that is not being waited for take its messages.
+  void tend(int side);
+  void playEnd(int end, int firstSide);
+  ThrowRecord playThrow(int end, int shot, int firstSide);
+  void fault(int side, int end, int shot, const std::string& what);
+  void endPicture(int end, int firstSide, const EndScore& score);
+  void throwPicture(const ThrowRecord& record, int firstSide, const ThrowResult* result);
+  std::string sideLabel(int side) const;
+  void say(const std::string& line);
+
+  MatchConfig config_;
+  std::ostream* progress_;
+  // The dSFMT library is built with SSE2 and needs its state 16-byte aligned;
+  // the engine's own type does not ask for that.
+  alignas(16) DsfmtEngine random_;
+  std::array<std::unique_ptr<Engine>, 2> engines_;
+  RecordWriter record_;
+  MatchResult result_;
+  Sheet sheet_;
+  std::array<int, SHOTS_PER_END> sideOfSlot_{};
+  bool stopped_ = false;  // the throw limit was reached
+};
+
+// The exit status of a match: 0 when it completed without engine faults, 1
+// otherwise.
+int exitStatus(const MatchResult& result);
+
+}  // namespace Kelp::Referee

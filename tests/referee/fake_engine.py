@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""A stand-in engine for the referee's tests. It reads one message per read,
+as the real engine does, can record each read (one JSON string per line),
+and answers GO by a script, one entry per GO (the last one repeats):
+  ok          a tee draw, after a diagnostic line
+  draw:X:Y    a draw to board point (X, Y), spin 0
+  garbage     "BESTSHOT" followed by words that are no numbers
+  silent      diagnostics but no reply at all, then carries on reading
+  late:S      the tee draw, S seconds late
+  hang        stops reading and answering (sleeps for good)
+  exit        exits at once
+"""
+import argparse
+import json
+import math
+import os
+import sys
+import time
+
+THROW_Y = -36.399999499320984
+
+
+def shot_for_target(x, y, spin):
+    if spin == 0:
+        px, py = x - 1.22 + 0.0335 * y, y - 0.0335 * x
+    else:
+        px, py = x + 1.22 - 0.0335 * y, y + 0.0335 * x
+    dx, dy = px, py - THROW_Y
+    k = math.sqrt(24.0184326171875) / math.sqrt(math.hypot(dx, dy))
+    return k * dx, k * dy
+
+
+def best(x, y, spin=0):
+    vx, vy = shot_for_target(x, y, spin)
+    return "BESTSHOT %f %f %d" % (vx, -vy, spin)  # vy in the record frame
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--record")
+    ap.add_argument("--script", default="ok")
+    ap.add_argument("--no-ready", action="store_true")
+    args = ap.parse_args()
+    script = args.script.split(",")
+    record = open(args.record, "a") if args.record else None
+    gos = 0
+    while True:
+        data = os.read(0, 1024)
+        if not data:
+            return
+        if record:
+            record.write(json.dumps(data.decode("latin-1")) + "\n")
+            record.flush()
+        words = data.decode("latin-1").split(" ")
+        if words[0] == "ISREADY" and not args.no_ready:
+            os.write(1, b"Count : Size : header text ")
+            os.write(1, b"READYOK")
+        elif words[0] == "GO":
+            step = script[min(gos, len(script) - 1)]
+            gos += 1
+            kind, _, arg = step.partition(":")
+            if kind == "exit":
+                return
+            if kind == "hang":
+                while True:
+                    time.sleep(60)
+            os.write(1, b",0,0,%d,diagnostic line\n" % gos)
+            if kind == "ok":
+                os.write(1, best(0.0, 0.0).encode())
+            elif kind == "draw":
+                x, y = (float(v) for v in arg.split(":"))
+                os.write(1, best(x, y).encode())
+            elif kind == "garbage":
+                os.write(1, b"BESTSHOT left right 0")
+            elif kind == "late":
+                time.sleep(float(arg))
+                os.write(1, best(0.0, 0.0).encode())
+        elif words[0] == "GAMEOVER":
+            pass
+
+
+if __name__ == "__main__":
+    sys.exit(main())

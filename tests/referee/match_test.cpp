@@ -1,0 +1,201 @@
+#include "referee/match.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+namespace Kelp::Referee {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::vector<std::string> fake(const std::string& script, const std::string& reads = "") {
+  std::vector<std::string> w = {"python3", KELP_SOURCE_DIR "/tests/referee/fake_engine.py",
+                                "--script", script};
+  if (!reads.empty()) w.insert(w.end(), {"--record", reads});
+  return w;
+}
+
+MatchConfig config(const std::string& name, std::vector<std::string> a,
+                   std::vector<std::string> b) {
+  MatchConfig c;
+  c.outDir = KELP_BINARY_DIR "/test-output/referee-match/" + name;
+  fs::remove_all(c.outDir);
+  fs::create_directories(c.outDir);
+  c.commands = {std::move(a), std::move(b)};
+  c.seed = 12345;
+  c.pictures = false;
+  c.exitGrace = 1.0;
+  return c;
+}
+
+// Each line of the file as JSON: the record's throws, or a fake's reads.
+std::vector<json> lines(const std::string& file) {
+  std::ifstream in(file);
+  std::vector<json> out;
+  for (std::string line; std::getline(in, line);) out.push_back(json::parse(line));
+  return out;
+}
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
+  // A draws to the tee, B wide and short: A scores end 0, so it throws first
+  // in end 1 too.
+  MatchConfig c = config("framing", {}, {});
+  const std::array<std::string, 2> reads = {c.outDir + "/reads-a", c.outDir + "/reads-b"};
+  c.commands = {fake("ok", reads[0]), fake("draw:1.6:-5.0", reads[1])};
+  c.ends = 2;
+  Match match(c, nullptr);
+  const MatchResult result = match.run();
+  EXPECT_EQ(exitStatus(result), 0);
+  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  ASSERT_EQ(rec.size(), 32u);
+  ASSERT_EQ(result.ends.size(), 2u);
+  EXPECT_EQ(result.ends[0].side, SIDE_A);
+  EXPECT_EQ(rec[15]["end_score"]["points"], result.ends[0].points);
+  EXPECT_EQ(rec[16]["engine"], "A") << "the scorer of end 0 throws first in end 1";
+
+  for (int side = 0; side < 2; ++side) {
+    const std::vector<json> got = lines(reads[side]);  // one entry per read
+    std::size_t i = 0;
+    auto next = [&] { return i < got.size() ? got[i++].get<std::string>() : "<nothing>"; };
+    EXPECT_EQ(next(), "ISREADY");
+    EXPECT_EQ(next(), "NEWGAME");
+    for (int t = 0; t < 32; ++t) {
+      const int end = t / 16, shot = t % 16;
+      const int first = rec[end * 16]["engine"] == "A" ? SIDE_A : SIDE_B;
+      EXPECT_EQ(next(), setStateMessage(shot, end, 2, colorOf(first, side)));
+      // The stones as the previous throw left them, in the record frame.
+      std::istringstream pos(next());
+      std::string word;
+      pos >> word;
+      EXPECT_EQ(word, "POSITION");
+      for (int k = 0; k < 16; ++k) {
+        float x = -1, y = -1;
+        pos >> x >> y;
+        const json before = shot == 0 ? json() : rec[t - 1]["stones"][k];
+        EXPECT_FLOAT_EQ(x, before.is_null() ? 0.0 : before[0].get<double>() + 2.375) << t;
+        EXPECT_FLOAT_EQ(y, before.is_null() ? 0.0 : 4.88 - before[1].get<double>()) << t;
+      }
+      EXPECT_TRUE(pos.eof() || (pos >> word).fail()) << "exactly 32 numbers";
+      if (rec[t]["engine"] == SIDE_NAME[side]) {
+        EXPECT_EQ(next(), "GO") << t;
+      }
+      if (shot == 15) {
+        const EndScore& e = result.ends[end];
+        EXPECT_EQ(next(), scoreMessage(e.side == SIDE_B ? -e.points : e.points));
+      }
+    }
+    EXPECT_EQ(next(), totalScoreMessage(result.total[0], result.total[1]));
+    EXPECT_EQ(next(), "GAMEOVER");
+    EXPECT_EQ(i, got.size()) << "nothing after GAMEOVER";
+  }
+}
+
+TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
+  // A: garbage, then fine. B: late (its late reply must not be taken for the
+  // next one), then fine, then it exits.
+  MatchConfig c = config("faults", fake("garbage,ok"), fake("late:1.5,ok,exit"));
+  c.timeout = 1.0;
+  c.maxThrows = 8;
+  Match match(c, nullptr);
+  const MatchResult result = match.run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(exitStatus(result), 1);
+  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  ASSERT_EQ(rec.size(), 8u);
+  const char* expected[8] = {"malformed", "late", "ok", "ok", "ok", "dead", "ok", "dead"};
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(rec[k]["status"], expected[k]) << k;
+    // A lost turn is a stone thrown out of play.
+    EXPECT_EQ(rec[k]["thrown"].is_null(), rec[k]["status"] != "ok") << k;
+    EXPECT_EQ(rec[k]["stones"][k].is_null(), rec[k]["status"] != "ok") << k;
+  }
+  EXPECT_EQ(rec[0]["reply"].get<std::string>().rfind("BESTSHOT left", 0), 0u);
+  EXPECT_TRUE(rec[1]["reply"].is_null());
+  EXPECT_EQ(result.forfeits[SIDE_A], 1);
+  EXPECT_EQ(result.forfeits[SIDE_B], 3);
+  ASSERT_EQ(result.faults.size(), 3u) << "an engine's death is one fault";
+  EXPECT_EQ(result.faults[2].shot, 5);
+}
+
+TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
+  std::vector<std::string> notReady = fake("ok");
+  notReady.push_back("--no-ready");
+  const struct {
+    std::vector<std::string> a, b;
+    const char* statusA;
+    const char* statusB;
+  } cases[] = {{fake("hang"), {"/nonexistent/engine"}, "late", "dead"},
+               {notReady, fake("ok"), "dead", "ok"},
+               {{"true"}, fake("ok"), "dead", "ok"}};  // exits before reading anything
+  for (const auto& k : cases) {
+    MatchConfig c = config("silent", k.a, k.b);
+    c.timeout = c.exitGrace = 0.3;
+    // Long enough for Python to start under load; only the engine that never
+    // gets ready should miss it.
+    c.readyTimeout = 1.5;
+    c.maxThrows = 4;
+    const auto start = std::chrono::steady_clock::now();
+    Match match(c, nullptr);
+    const MatchResult result = match.run();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 6.0)
+        << "a hung engine costs its timeouts and the exit grace, no more";
+    EXPECT_TRUE(result.completed);
+    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    ASSERT_EQ(rec.size(), 4u);
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(rec[t]["status"], t % 2 ? k.statusB : k.statusA) << t;
+  }
+}
+
+// A match owns its engines, random engine and folder: the same seed and
+// replies give the same record, also with another match running at once.
+TEST(Match, ReplaysAndConcurrentMatchesWriteTheSameRecord) {
+  auto play = [](const std::string& name, uint32_t seed) {
+    MatchConfig c = config(name, fake("ok,draw:0.4:-0.5"), fake("draw:-0.3:0.2,ok"));
+    c.seed = seed;
+    c.maxThrows = 6;
+    Match match(c, nullptr);
+    EXPECT_EQ(exitStatus(match.run()), 0) << name;
+    return slurp(c.outDir + "/record.jsonl");
+  };
+  const std::string alone1 = play("alone-1", 1);
+  const std::string alone2 = play("alone-2", 2);
+  std::string together1, together2;
+  std::thread t1([&] { together1 = play("together-1", 1); });
+  std::thread t2([&] { together2 = play("together-2", 2); });
+  t1.join();
+  t2.join();
+  EXPECT_FALSE(alone1.empty());
+  EXPECT_EQ(together1, alone1);
+  EXPECT_EQ(together2, alone2);
+  EXPECT_NE(alone1, alone2) << "the seed drives the execution error";
+}
+
+TEST(Match, TheTeeDrawSentInTheRecordFrameComesToRestNearTheTee) {
+  MatchConfig c = config("tee-draw", fake("ok"), fake("ok"));
+  c.executionError = false;
+  c.maxThrows = 1;
+  Match match(c, nullptr);
+  EXPECT_EQ(exitStatus(match.run()), 0);
+  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  ASSERT_EQ(rec.size(), 1u);
+  EXPECT_EQ(rec[0]["error"]["vx"], 0.0);
+  const json& stone = rec[0]["stones"][0];
+  ASSERT_FALSE(stone.is_null());
+  EXPECT_LT(std::hypot(stone[0].get<double>(), stone[1].get<double>()), 0.3);
+}
+
+}  // namespace
+}  // namespace Kelp::Referee

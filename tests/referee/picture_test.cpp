@@ -1,0 +1,96 @@
+#include "referee/picture.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "referee/match.h"
+
+namespace Kelp::Referee {
+namespace {
+
+using nlohmann::json;
+
+// Parses, renders and samples a picture with the probe script.
+json probe(const std::string& svg) {
+  const std::string cmd =
+      "python3 " KELP_SOURCE_DIR "/tests/referee/svg_probe.py '" + svg + "' '" + svg + ".png'";
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  EXPECT_EQ(pclose(p), 0) << cmd;
+  return json::parse(out, nullptr, false);
+}
+
+// The stones a person sees in the rendered picture are the record's stones,
+// at the record's positions, in their engine's colour. Scale and origin come
+// from the picture's own lines: centre line x = 0, tee line y = 0, back line
+// y = 1.83.
+void expectMatchesRecord(const json& pic, const json& stones) {
+  ASSERT_FALSE(pic.is_discarded());
+  const double x0 = pic["lines"]["centre-line"][0], y0 = pic["lines"]["tee-line"][1];
+  const double scale = (y0 - pic["lines"]["back-line"][1].get<double>()) / 1.83;
+  EXPECT_NEAR(scale, PIXELS_PER_METRE, 0.5);
+  std::set<int> drawn;
+  for (const json& s : pic["stones"]) {
+    const int slot = s["slot"];
+    drawn.insert(slot);
+    ASSERT_FALSE(stones[slot].is_null()) << "slot " << slot << " is not in play";
+    const double x = stones[slot][0], y = stones[slot][1], cy = s["cy"];
+    EXPECT_NEAR(s["cx"].get<double>(), x0 + scale * x, 0.6) << slot;
+    if (y > VIEW_Y_BOTTOM) {
+      EXPECT_NEAR(cy, y0 - scale * y, 0.6) << slot;
+    } else {  // short of the drawn part: at its bottom edge, still in the picture
+      EXPECT_GT(cy, pic["lines"]["hog-line"][1].get<double>()) << slot;
+      EXPECT_LE(cy + s["r"].get<double>(), pic["height"].get<double>() + 0.5) << slot;
+    }
+    EXPECT_NEAR(s["r"].get<double>(), scale * 0.145, 0.2);
+    EXPECT_EQ(s["engine"], slot % 2 == 0 ? "A" : "B") << "A threw first: the even slots";
+    const int r = s["rendered"][0], g = s["rendered"][1], b = s["rendered"][2];
+    if (slot % 2 == 0) {
+      EXPECT_TRUE(r > 150 && g < 80 && b < 80) << "A is red, slot " << slot << ": " << s;
+    } else {
+      EXPECT_TRUE(r > 200 && g > 170 && b < 80) << "B is yellow, slot " << slot << ": " << s;
+    }
+  }
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(drawn.count(k) == 1, !stones[k].is_null()) << k;
+}
+
+TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
+  if (std::system("rsvg-convert --version > /dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "rsvg-convert (librsvg2-bin) is not installed";
+  }
+  const std::string dir = KELP_BINARY_DIR "/test-output/referee-pictures";
+  std::filesystem::remove_all(dir);
+  const std::string fake = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
+  MatchConfig c;
+  c.commands[0] = {"python3", fake, "--script", "ok"};
+  c.commands[1] = {"python3", fake, "--script", "draw:0.8:0.6,draw:0.5:-12"};  // then short
+  c.outDir = dir;
+  c.seed = 4;
+  c.maxThrows = 6;
+  Match match(c, nullptr);
+  ASSERT_EQ(exitStatus(match.run()), 0);
+  std::ifstream in(dir + "/record.jsonl");
+  std::vector<json> rec;
+  for (std::string line; std::getline(in, line);) rec.push_back(json::parse(line));
+  ASSERT_EQ(rec.size(), 6u);
+  for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice
+    const json pic = probe(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
+    expectMatchesRecord(pic, rec[shot]["stones"]);
+    EXPECT_GE(pic["paths"].size(), 1u) << "the thrown stone's path, shot " << shot;
+  }
+  const json end = probe(dir + "/end00.svg");
+  expectMatchesRecord(end, rec.back()["stones"]);
+  EXPECT_EQ(end["paths"].size(), 0u) << "the end picture shows where the stones rest";
+}
+
+}  // namespace
+}  // namespace Kelp::Referee

@@ -1,0 +1,80 @@
+#include "referee/throw.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "kelpsimulator/primitive.h"
+
+namespace Kelp::Referee {
+namespace {
+
+constexpr std::array<bool, SHOTS_PER_END> NONE{};
+
+TEST(Throw, TheTeeDrawWithoutErrorComesToRestNearTheTee) {
+  for (int spin : {0, 1}) {
+    const Velocity v = shotForTarget(0.0, 0.0, spin);
+    const ThrowResult r = throwStone(Sheet{}, 0, {v.vx, v.vy, spin}, NONE);
+    ASSERT_TRUE(r.after[0].inPlay) << spin;
+    EXPECT_LT(std::hypot(r.after[0].x, r.after[0].y), 0.3) << "spin " << spin;
+    // The path runs from the release point to the rest point, on the side
+    // opposite to the curl.
+    const auto& path = r.paths[0];
+    ASSERT_GE(path.size(), 10u);
+    EXPECT_FLOAT_EQ(path.front().y, static_cast<float>(THROW_Y));
+    EXPECT_FLOAT_EQ(path.back().x, static_cast<float>(r.after[0].x));
+    EXPECT_FLOAT_EQ(path.back().y, static_cast<float>(r.after[0].y));
+    EXPECT_EQ(path[path.size() / 2].x < 0, spin == 0);
+  }
+}
+
+TEST(Throw, KnockingOutAProtectedGuardRestoresTheStones) {
+  Sheet before;
+  before[0] = {true, 0.0, -3.0};  // the first thrower's guard
+  before[2] = {true, 1.0, 1.0};
+  // Aimed left so that the curl brings it onto the guard (measured: it
+  // crosses y = -3 at x = 0.02).
+  const ShotVector hit{-0.62, 32.0, 0};
+  std::array<bool, SHOTS_PER_END> prot{};
+  prot[0] = true;
+  const ThrowResult foul = throwStone(before, 1, hit, prot);
+  ASSERT_TRUE(foul.foul);
+  EXPECT_FALSE(foul.after[1].inPlay) << "the thrown stone is removed";
+  for (int k : {0, 2}) {
+    EXPECT_TRUE(foul.after[k].inPlay);
+    EXPECT_EQ(foul.after[k].x, before[k].x);
+    EXPECT_EQ(foul.after[k].y, before[k].y);
+  }
+  // Without protection the same throw takes the guard out of play.
+  const ThrowResult fair = throwStone(before, 1, hit, NONE);
+  EXPECT_FALSE(fair.foul);
+  EXPECT_FALSE(fair.after[0].inPlay);
+  ASSERT_FALSE(fair.paths[0].empty());
+  EXPECT_FLOAT_EQ(fair.paths[0].front().y, -3.0f) << "a struck stone's path starts where it lay";
+  EXPECT_TRUE(fair.paths[2].empty()) << "a stone that never moved has no path";
+}
+
+// The sampled run shadows the simulator's own: every path ends where the
+// record says its stone rests.
+TEST(Throw, SampledPathsEndWhereTheStonesRest) {
+  Sheet before;
+  before[0] = {true, 0.1, -0.2};
+  before[1] = {true, -0.3, 0.4};
+  before[2] = {true, 0.2, 0.9};
+  for (double speed : {1.0, 1.04, 1.2}) {
+    const Velocity v = shotForTarget(0.0, 0.0, 0);
+    const ThrowResult r = throwStone(before, 3, {v.vx, v.vy * speed, 0}, NONE);
+    int moved = 0;
+    for (int k = 0; k < 4; ++k) {
+      if (r.paths[k].empty()) continue;
+      ++moved;
+      if (!r.after[k].inPlay) continue;
+      EXPECT_NEAR(r.paths[k].back().x, r.after[k].x, 1e-4) << k << " at " << speed;
+      EXPECT_NEAR(r.paths[k].back().y, r.after[k].y, 1e-4) << k << " at " << speed;
+    }
+    EXPECT_GE(moved, 2) << "the thrown stone hits something at " << speed;
+  }
+}
+
+}  // namespace
+}  // namespace Kelp::Referee
