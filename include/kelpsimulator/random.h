@@ -26,6 +26,8 @@ class DsfmtEngine {
   alignas(16) dsfmt_t state_;
 };
 
+static_assert(alignof(DsfmtEngine) >= 16, "the dSFMT state needs 16-byte alignment");
+
 // Seed from the calendar time in whole seconds, truncated to 32 bits.
 uint32_t timeSeed();
 
