@@ -1,6 +1,7 @@
 #include "kelpsimulator/fastsimulator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 
@@ -26,6 +27,12 @@ double dist2(const FSStone& a, const FSStone& b) {
 
 bool inPlay(const FSStone& s) {
   return isInPlayArea(s.x, s.y);
+}
+
+// Bit for bit: 0.0 and -0.0 have different bearings.
+bool samePlace(const Stone& o, const FSStone& s) {
+  return std::bit_cast<uint64_t>(o.x) == std::bit_cast<uint64_t>(s.x) &&
+         std::bit_cast<uint64_t>(o.y) == std::bit_cast<uint64_t>(s.y);
 }
 
 bool isProtected(const FSStone& s) {
@@ -394,11 +401,27 @@ int simulate(ThinkBoard& out, FSBoard& fsb) {
   b.awakes = bitSet();
   b.awake_count = 0;
 
+  // Most shots move only a few stones: a stone still exactly where it lay
+  // before the throw keeps its distance and bearing, which saves their
+  // hypot and atan2 (they depend on x and y alone).
+  Stone before[2][8];
+  int beforeCount[2];
+  for (int col = 0; col < 2; ++col) {
+    beforeCount[col] = out.count[col];
+    std::copy_n(out.stones[col], out.count[col], before[col]);
+  }
   out.in_house[0] = out.in_house[1] = 0;
   out.count[0] = out.count[1] = 0;
   forEach(b.asleeps, [&](int i) {
     const FSStone& s = b.aw_stone[i];
-    out.setStone(static_cast<int>(s.state & STONE_COLOR_BIT), s.x, s.y);
+    const int col = static_cast<int>(s.state & STONE_COLOR_BIT);
+    const Stone* known = std::find_if(before[col], before[col] + beforeCount[col],
+                                      [&](const Stone& o) { return samePlace(o, s); });
+    if (known != before[col] + beforeCount[col]) {
+      out.setStone(col, *known);
+    } else {
+      out.setStone(col, s.x, s.y);
+    }
   });
   return 2;
 }
