@@ -133,7 +133,7 @@ Stone ThinkBoard::stoneAt(double x, double y) {
   return Stone{x, y, std::hypot(x - FX_TEE, y - 0.0), std::atan2(y - 0.0, x - FX_TEE)};
 }
 
-void ThinkBoard::insertSorted(int col, const Stone& stone, bool moveState) {
+void ThinkBoard::insertSorted(int col, Stone stone, bool moveState) {
   KELP_CHECK(examColor(col));
   // The lists hold eight stones; a ninth would be written past the end
   // before any count check could see it.

@@ -76,7 +76,7 @@ class ThinkBoard {
   static Stone stoneAt(double x, double y);
 
  private:
-  void insertSorted(int col, const Stone& stone, bool moveState);
+  void insertSorted(int col, Stone stone, bool moveState);  // by value: it may alias a list entry
   void finishRebuild();
 };
 
