@@ -129,13 +129,16 @@ void ThinkBoard::clear() {
   front_y = 999.0;
 }
 
-void ThinkBoard::insertSorted(int col, double x, double y, bool moveState) {
+Stone ThinkBoard::stoneAt(double x, double y) {
+  return Stone{x, y, std::hypot(x - FX_TEE, y - 0.0), std::atan2(y - 0.0, x - FX_TEE)};
+}
+
+void ThinkBoard::insertSorted(int col, Stone stone, bool moveState) {
   KELP_CHECK(examColor(col));
   // The lists hold eight stones; a ninth would be written past the end
   // before any count check could see it.
   KELP_CHECK_TEXT(count[col] < 8, "count[col] < 8");
-  const double r = std::hypot(x - FX_TEE, y - 0.0);
-  const double th = std::atan2(y - 0.0, x - FX_TEE);
+  const double r = stone.r;
   int j;
   if (inHouse(r)) {
     j = in_house[col] - 1;
@@ -151,7 +154,7 @@ void ThinkBoard::insertSorted(int col, double x, double y, bool moveState) {
     stones[col][i] = stones[col][i - 1];
     if (moveState) state[col][i] = state[col][i - 1];
   }
-  stones[col][at] = Stone{x, y, r, th};
+  stones[col][at] = stone;
   if (moveState) last_index = at;
   ++count[col];
   // The count may already include the stone of the throw now being made.
@@ -159,11 +162,15 @@ void ThinkBoard::insertSorted(int col, double x, double y, bool moveState) {
 }
 
 void ThinkBoard::setStone(int col, double x, double y) {
-  insertSorted(col, x, y, false);
+  insertSorted(col, stoneAt(x, y), false);
+}
+
+void ThinkBoard::setStone(int col, const Stone& known) {
+  insertSorted(col, known, false);
 }
 
 void ThinkBoard::putStone(int col, double x, double y) {
-  insertSorted(col, x, y, true);
+  insertSorted(col, stoneAt(x, y), true);
 }
 
 // States, front_y and the score recomputed from the stone lists alone, for

@@ -126,24 +126,6 @@ void buildPathBySpeed() {
   }
 }
 
-// Linear interpolation in a table with a uniform index step. Inputs outside
-// the table (negative, NaN, or past the last entry) take the nearest end.
-double interpolate(const double* table, int size, double step, double x) {
-  if (!(x > 0.0)) {
-    return table[0];
-  }
-  const int last = size - 1;
-  if (x >= last * step) {
-    return table[last];
-  }
-  int i = static_cast<int>(x / step);
-  if (i > last - 1) {
-    i = last - 1;
-  }
-  const double f = (x - i * step) / step;
-  return (1.0 - f) * table[i] + f * table[i + 1];
-}
-
 // The tables hold the positive-spin path; any other spin uses its mirror
 // image across the direction of travel.
 double mirror(const FSStone& stone) {
@@ -170,25 +152,6 @@ void buildTables() {
   distance.join();
   speed.join();
   path.join();
-}
-
-double distanceForSpeed(double v) {
-  return interpolate(distanceBySpeed, DISTANCE_TABLE_SIZE, SPEED_STEP, v);
-}
-
-double speedForDistance(double d) {
-  return interpolate(speedByDistance, SPEED_TABLE_SIZE, DISTANCE_STEP, d);
-}
-
-int pathIndex(double v) {
-  if (!(v > 0.0)) {
-    return 0;
-  }
-  const double q = v / PATH_STEP;
-  if (q >= PATH_TABLE_SIZE - 1) {
-    return PATH_TABLE_SIZE - 1;
-  }
-  return static_cast<int>(q);
 }
 
 void advanceToRest(int k, FSStone& stone) {

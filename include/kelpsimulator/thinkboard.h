@@ -62,6 +62,9 @@ class ThinkBoard {
 
   // Sorted insertion without touching state (rebuilding after a collision).
   void setStone(int col, double x, double y);
+  // The same for a stone whose r and th are already known: they must be
+  // those of stoneAt(known.x, known.y), as for a stone taken from a board.
+  void setStone(int col, const Stone& known);
   // Sorted insertion that moves state entries with their stones and sets
   // last_index (the thrown stone came to rest without contact).
   void putStone(int col, double x, double y);
@@ -69,9 +72,11 @@ class ThinkBoard {
   void afterShot(int changed);
   int countScore() const;
   StonePositions getStonePositions() const;
+  // A stone at (x, y) with its distance and bearing from the tee.
+  static Stone stoneAt(double x, double y);
 
  private:
-  void insertSorted(int col, double x, double y, bool moveState);
+  void insertSorted(int col, Stone stone, bool moveState);  // by value: it may alias a list entry
   void finishRebuild();
 };
 

@@ -62,13 +62,46 @@ void buildTables();
 // reported on the error stream and fails the assertion "0".
 double crossingRatio(double previous, double current, double target);
 
+// Linear interpolation in a table with a uniform index step. Inputs outside
+// the table (negative, NaN, or past the last entry) take the nearest end.
+// Inline with the three lookups below: the fast simulator calls them dozens
+// of times per throw.
+inline double interpolateTable(const double* table, int size, double step, double x) {
+  if (!(x > 0.0)) {
+    return table[0];
+  }
+  const int last = size - 1;
+  if (x >= last * step) {
+    return table[last];
+  }
+  int i = static_cast<int>(x / step);
+  if (i > last - 1) {
+    i = last - 1;
+  }
+  const double f = (x - i * step) / step;
+  return (1.0 - f) * table[i] + f * table[i + 1];
+}
+
 // D(v): stopping distance (m) for speed v (m/s), interpolated. Clamped to the
 // last table entries beyond the table.
-double distanceForSpeed(double v);
+inline double distanceForSpeed(double v) {
+  return interpolateTable(distanceBySpeed, DISTANCE_TABLE_SIZE, SPEED_STEP, v);
+}
 // S(d): speed (m/s) at which a stone still travels the straight distance d (m).
-double speedForDistance(double d);
+inline double speedForDistance(double d) {
+  return interpolateTable(speedByDistance, SPEED_TABLE_SIZE, DISTANCE_STEP, d);
+}
 // P(v): row index of pathBySpeed, trunc(v / PATH_STEP), clamped to the table.
-int pathIndex(double v);
+inline int pathIndex(double v) {
+  if (!(v > 0.0)) {
+    return 0;
+  }
+  const double q = v / PATH_STEP;
+  if (q >= PATH_TABLE_SIZE - 1) {
+    return PATH_TABLE_SIZE - 1;
+  }
+  return static_cast<int>(q);
+}
 
 // Moves a stone from row k to its rest point (t advances; th and v unchanged).
 void advanceToRest(int k, FSStone& stone);

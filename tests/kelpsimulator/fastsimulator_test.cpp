@@ -171,6 +171,73 @@ TEST(FSBoard, ExactFallbackFoulsLikeTheFastPath) {
   }
 }
 
+// The event loop relies on the quick check saying exactly what exam() says.
+// Consistent boards, then the same boards with one flaw each: overlapping
+// sets, a candidate set naming a slot outside the board's sets or the stone
+// itself, nine stones of a colour (and eight of each, which is fine).
+TEST(FSBoard, QuickCheckAgreesWithExam) {
+  DsfmtEngine e(99);
+  auto pick = [&](bitSet s) {  // a random member of a non-empty set
+    for (int skip = static_cast<int>(e.next32() % s.size()); skip > 0; --skip) s.popLowest();
+    return s.lowest();
+  };
+  int failing = 0;
+  for (int n = 0; n < 3000; ++n) {
+    const int flaw = n % 10;
+    FSBoard f;
+    const uint32_t slots = flaw == 6 || flaw == 7 ? 0xffffu
+                           : flaw == 8            ? 0x1ffu << (n / 10 % 8)
+                           : flaw == 9            ? 0xffu << (n / 10 % 9)
+                                                  : e.next32() & 0xffffu;
+    const uint32_t split = e.next32() | 1u;  // slot 0 moves if present
+    f.awakes = bitSet(slots & split);
+    f.asleeps = bitSet(slots & ~split);
+    for (int i = 0; i < 16; ++i) {
+      FSStone& s = f.aw_stone[i];
+      s.state = flaw >= 8 ? n / 10 % 2 : i % 2;
+      s.awakes = andNot(f.awakes, bitSet(1u << i)) & bitSet(e.next32());
+      s.asleeps = andNot(f.asleeps, bitSet(1u << i)) & bitSet(e.next32());
+    }
+    const bitSet outside = ~(f.awakes | f.asleeps) & bitSet(0xffffu);
+    const bool moving = !f.awakes.empty();
+    FSStone& m = f.aw_stone[moving ? pick(f.awakes) : 0];
+    const int self = moving ? static_cast<int>(&m - f.aw_stone) : 0;
+    switch (flaw) {
+      case 1:
+        if (moving) f.asleeps.set(pick(f.awakes));
+        break;
+      case 2:
+        if (moving && !outside.empty()) m.awakes.set(pick(outside | f.asleeps));
+        break;
+      case 3:
+        if (moving && !outside.empty()) m.asleeps.set(pick(outside | f.awakes));
+        break;
+      case 4:
+        if (moving) m.awakes.set(self);
+        break;
+      case 5:
+        if (moving) m.asleeps.set(self);
+        break;
+      case 6:  // nine of one colour among sixteen
+        f.aw_stone[n / 10 % 16].state ^= 1u;
+        break;
+      default:  // 0: consistent; 7: eight of each colour; 8: nine stones of one
+                // colour; 9: eight stones of one colour
+        break;
+    }
+    ::testing::internal::CaptureStderr();
+    const bool full = f.exam();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(f.plausible(), full) << "board " << n << " flaw " << flaw << ": " << said;
+    EXPECT_EQ(said.empty(), full);
+    if (flaw == 0 || flaw == 7 || flaw == 9) {
+      EXPECT_TRUE(full) << n;
+    }
+    failing += !full;
+  }
+  EXPECT_GT(failing, 1200);  // most flawed boards came out flawed
+}
+
 TEST(FSBoardDeathTest, ExamReportsNineStonesOfAColour) {
   Builder g;
   for (int i = 0; i < 9; ++i) g.add(stone(0.0, 0.3 * i, 0, 0, 1));

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -98,6 +101,33 @@ TEST(ThinkBoard, FreeGuardFlagsOverTheFirstThrows) {
   EXPECT_EQ(r.state[BLACK][1], STONE_IN_FGZ | STONE_PROTECTED);
   EXPECT_EQ(r.state[WHITE][0], 1u | STONE_IN_FGZ);
   EXPECT_EQ(r.front_y, -3.0);
+}
+
+// A stone handed over with its distance and bearing (the fast simulator's
+// rebuild, for stones that did not move) lands exactly as one set from x and
+// y: same list position, same in-house count, same r and th, -0.0 included
+// (its bearing differs from that of 0.0).
+TEST(ThinkBoard, StoneWithKnownDistanceIsSetAsFromItsPosition) {
+  const At points[] = {{BLACK, 0.4, 0.2},  {WHITE, -0.0, -1.0}, {BLACK, 0.0, -1.0},
+                       {WHITE, 1.2, -1.3}, {BLACK, -0.0, 0.0},  {WHITE, 0.0, 1.83}};
+  ThinkBoard a, b;
+  a.turn = b.turn = 10;
+  for (const At& p : points) {
+    a.setStone(p.col, p.x, p.y);
+    b.setStone(p.col, ThinkBoard::stoneAt(p.x, p.y));
+  }
+  expectSameBoard(a, b);
+  for (int col = 0; col < 2; ++col) {
+    for (int i = 0; i < a.count[col]; ++i) {
+      EXPECT_EQ(std::bit_cast<uint64_t>(a.stones[col][i].x),
+                std::bit_cast<uint64_t>(b.stones[col][i].x));
+      EXPECT_EQ(a.stones[col][i].r, b.stones[col][i].r);
+      EXPECT_EQ(a.stones[col][i].th, b.stones[col][i].th);
+    }
+  }
+  EXPECT_EQ(a.stones[WHITE][0].th, std::atan2(-1.0, -0.0));
+  EXPECT_EQ(a.stones[BLACK][0].th, std::atan2(0.0, -0.0));  // pi, not 0
+  EXPECT_EQ(a.stones[BLACK][2].th, std::atan2(-1.0, 0.0));
 }
 
 TEST(ThinkBoardDeathTest, BrokenInvariantsStopTheProgram) {

@@ -1,0 +1,52 @@
+// A running FNV-1a digest over exact bit patterns: any changed bit of any
+// value fed to it changes the digest. Used to pin down results (boards after
+// throws, shot vectors, search statistics) while their code is reworked.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "kelpsimulator/thinkboard.h"
+
+namespace Kelp {
+
+class Digest {
+ public:
+  void add(const void* p, size_t n) {
+    const auto* c = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n; ++i) {
+      h_ = (h_ ^ c[i]) * 1099511628211ull;
+    }
+  }
+  void add(double v) { add(&v, sizeof v); }
+  void add(int64_t v) { add(&v, sizeof v); }
+  void add(std::string_view s) {
+    add(static_cast<int64_t>(s.size()));
+    add(s.data(), s.size());
+  }
+  // Every member of the board that a throw can change.
+  void add(const ThinkBoard& b) {
+    add(int64_t{b.turn});
+    add(int64_t{b.end_score_now});
+    add(b.front_y);
+    add(int64_t{b.last_index});
+    for (int col = 0; col < 2; ++col) {
+      add(int64_t{b.count[col]});
+      add(int64_t{b.in_house[col]});
+      for (int i = 0; i < b.count[col]; ++i) {
+        add(b.stones[col][i].x);
+        add(b.stones[col][i].y);
+        add(b.stones[col][i].r);
+        add(b.stones[col][i].th);
+        add(int64_t{b.state[col][i]});
+      }
+    }
+  }
+  uint64_t value() const { return h_; }
+
+ private:
+  uint64_t h_ = 14695981039346656037ull;
+};
+
+}  // namespace Kelp
