@@ -35,10 +35,7 @@ std::string runToEnd(const TempDir& dir, const std::string& message, millisecond
   EXPECT_TRUE(kelp.send(message));
   const auto out = kelp.readAll(timeout);
   const auto status = kelp.wait(TIMEOUT);
-  EXPECT_TRUE(out && status) << "kelp did not end after " << message;
-  if (status) {
-    EXPECT_TRUE(status->exited && status->code == 0) << message;
-  }
+  EXPECT_TRUE(out && status && status->exited && status->code == 0) << message;
   EXPECT_EQ(kelp.stderrText(), "") << message;
   return out.value_or("");
 }

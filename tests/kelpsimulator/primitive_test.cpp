@@ -57,18 +57,5 @@ TEST(Primitive, FrameConversion) {
   EXPECT_GT(toBoardY(3.0f), toBoardY(4.0f));
 }
 
-TEST(Primitive, ColoursAndTurns) {
-  EXPECT_TRUE(examColor(0));
-  EXPECT_TRUE(examColor(1));
-  EXPECT_FALSE(examColor(2));
-  EXPECT_FALSE(examColor(-1));
-  EXPECT_STREQ(COLOR_NAME[BLACK], "BLACK");
-  EXPECT_STREQ(COLOR_NAME[WHITE], "WHITE");
-  auto hasThrowLeft = [](int turn) { return TURN_LAST < turn && turn <= TURN_FIRST; };
-  EXPECT_FALSE(hasThrowLeft(0));
-  EXPECT_TRUE(hasThrowLeft(16));
-  EXPECT_FALSE(hasThrowLeft(17));
-}
-
 }  // namespace
 }  // namespace Kelp

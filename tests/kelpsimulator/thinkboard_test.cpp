@@ -28,15 +28,6 @@ ThinkBoard boardAt(int turn, const std::vector<At>& stones = {}) {
   return boardWith(turn, stones, false);
 }
 
-TEST(ThinkBoard, EmptyRecordGivesAnEmptyBoard) {
-  ClientField f;
-  const ThinkBoard b(f);
-  EXPECT_EQ(b.getTurn(), 16);
-  EXPECT_EQ(b.count[BLACK] + b.count[WHITE], 0);
-  EXPECT_EQ(b.end_score_now, 0);
-  EXPECT_EQ(b.front_y, 999.0);
-}
-
 TEST(ThinkBoard, CountScore) {
   const struct {
     std::vector<At> stones;
@@ -152,6 +143,10 @@ TEST(ThinkBoardDeathTest, BrokenInvariantsStopTheProgram) {
 TEST(ThinkBoard, FromRecordRejectsBadRecordsWithoutStopping) {
   std::string error;
   ClientField f;
+  const auto empty = ThinkBoard::fromRecord(f, &error);
+  ASSERT_TRUE(empty) << error;
+  EXPECT_EQ(empty->getTurn(), 16);
+  EXPECT_EQ(empty->count[BLACK] + empty->count[WHITE] + empty->end_score_now, 0);
   f.shot = 16;
   EXPECT_FALSE(ThinkBoard::fromRecord(f, &error));
   EXPECT_EQ(error, "ThinkBoard : illegal shot number( 16 ).");
