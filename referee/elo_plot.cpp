@@ -323,13 +323,13 @@ void drawLegend(std::string& svg, const EloPlotOptions& o) {
       "stroke-width=\"2\"/>\n",
       x, y - 4, x + 24, y - 4, ESTIMATE_COLOUR);
   svg += fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\">Elo estimate</text>\n", x + 30, y);
-  x += 140;
+  x += 125;
   svg += fmt::format(
       "<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"24\" height=\"12\" fill=\"{}\" "
       "fill-opacity=\"0.6\"/>\n",
       x, y - 10, BAND_COLOUR);
   svg += fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\">95 % interval</text>\n", x + 30, y);
-  x += 140;
+  x += 132;
   svg +=
       fmt::format("<polygon points=\"{:.1f},{:.1f} {:.1f},{:.1f} {:.1f},{:.1f}\" fill=\"{}\"/>\n",
                   x + 7, y - 12, x + 1, y, x + 13, y, CLIP_COLOUR);
@@ -338,7 +338,7 @@ void drawLegend(std::string& svg, const EloPlotOptions& o) {
       "stroke-width=\"4\" stroke-dasharray=\"5 3\"/>\n",
       x + 18, y - 4, x + 42, y - 4, BAND_EDGE_COLOUR);
   svg += fmt::format(
-      "<text x=\"{:.1f}\" y=\"{:.1f}\">estimate / interval beyond the plot (or unbounded)</text>\n",
+      "<text x=\"{:.1f}\" y=\"{:.1f}\">beyond the axis or unbounded</text>\n",
       x + 48, y);
   svg += "</g>\n";
 }
