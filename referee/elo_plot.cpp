@@ -337,9 +337,8 @@ void drawLegend(std::string& svg, const EloPlotOptions& o) {
       "<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" stroke=\"{}\" "
       "stroke-width=\"4\" stroke-dasharray=\"5 3\"/>\n",
       x + 18, y - 4, x + 42, y - 4, BAND_EDGE_COLOUR);
-  svg += fmt::format(
-      "<text x=\"{:.1f}\" y=\"{:.1f}\">beyond the axis or unbounded</text>\n",
-      x + 48, y);
+  svg += fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\">beyond the axis or unbounded</text>\n",
+                     x + 48, y);
   svg += "</g>\n";
 }
 
