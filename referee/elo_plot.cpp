@@ -58,6 +58,16 @@ double niceStep(double span, double target) {
   return factor * magnitude;
 }
 
+// Font size that keeps a one-line text within `available` pixels (DejaVu
+// Sans averages about 0.58 em per character).
+double fittingFontSize(std::string_view text, double size, double available) {
+  std::size_t characters = 0;
+  for (char ch : text)
+    if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++characters;
+  const double estimate = 0.58 * size * static_cast<double>(characters);
+  return estimate > available ? std::max(9.0, size * available / estimate) : size;
+}
+
 std::string eloTickLabel(double v) {
   const long long rounded = std::llround(v);
   if (rounded == 0) return "0";
@@ -222,11 +232,16 @@ void drawZeroLine(std::string& svg, const Canvas& c) {
       "<line class=\"zero\" x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\" "
       "stroke=\"#333\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"/>\n",
       c.left(), y0, c.right(), y0);
+  // The label sits on a light patch so that the interval band under it does
+  // not wash it out.
+  svg += fmt::format(
+      "<rect x=\"{:.1f}\" y=\"{:.1f}\" width=\"98\" height=\"15\" fill=\"white\" "
+      "fill-opacity=\"0.8\"/>\n",
+      c.right() - 102, y0 - 19);
   svg += fmt::format(
       "<text x=\"{:.1f}\" y=\"{:.1f}\" text-anchor=\"end\" font-family=\"{}\" font-size=\"12\" "
-      "fill=\"#444\" stroke=\"white\" stroke-width=\"3\" paint-order=\"stroke\">equal "
-      "strength</text>\n",
-      c.right() - 6, y0 - 6, FONT);
+      "fill=\"#333\">equal strength</text>\n",
+      c.right() - 6, y0 - 7, FONT);
 }
 
 void drawSeries(std::string& svg, const Canvas& c, const std::vector<EloEstimate>& points) {
@@ -279,6 +294,8 @@ void drawSeries(std::string& svg, const Canvas& c, const std::vector<EloEstimate
   };
   strips(highs, c.top());
   strips(lows, c.bottom());
+  // Over the band, under the estimate.
+  drawZeroLine(svg, c);
 
   std::string line;
   for (std::size_t i = 0; i < n; ++i) line += fmt::format("{:.1f},{:.1f} ", xs[i], estimates[i].y);
@@ -365,19 +382,19 @@ std::string eloPlotSvg(std::span<const EloEstimate> series, const EloPlotOptions
       "<rect width=\"{0}\" height=\"{1}\" fill=\"white\"/>\n",
       o.width, o.height);
   svg += fmt::format(
-      "<text class=\"title\" x=\"82\" y=\"30\" font-family=\"{}\" font-size=\"19\" "
+      "<text class=\"title\" x=\"82\" y=\"30\" font-family=\"{}\" font-size=\"{:.1f}\" "
       "font-weight=\"bold\" fill=\"#111\">{}</text>\n",
-      FONT, escapeXml(o.title));
+      FONT, fittingFontSize(o.title, 19.0, (o.width - 110) / 1.1), escapeXml(o.title));
   const std::string summary = points.empty() ? std::string("no games played yet")
                                              : describeElo(points.back(), o.nameA, o.nameB);
   svg += fmt::format(
-      "<text class=\"subtitle\" x=\"82\" y=\"54\" font-family=\"{}\" font-size=\"13\" "
+      "<text class=\"subtitle\" x=\"82\" y=\"54\" font-family=\"{}\" font-size=\"{:.1f}\" "
       "fill=\"#444\">{}</text>\n",
-      FONT, escapeXml(summary));
+      FONT, fittingFontSize(summary, 13.0, o.width - 110), escapeXml(summary));
 
   drawAxes(svg, canvas, o);
-  drawZeroLine(svg, canvas);
   if (points.empty()) {
+    drawZeroLine(svg, canvas);
     svg += fmt::format(
         "<text class=\"empty\" x=\"{:.1f}\" y=\"{:.1f}\" text-anchor=\"middle\" font-family=\"{}\" "
         "font-size=\"16\" fill=\"#777\">no games played yet</text>\n",
