@@ -89,7 +89,7 @@ class Match {
   std::ostream* progress_;
   // The dSFMT library is built with SSE2 and needs its state 16-byte aligned;
   // the engine's own type does not ask for that.
-  alignas(16) DsfmtEngine random_;
+  DsfmtEngine random_;
   std::array<std::unique_ptr<Engine>, 2> engines_;
   RecordWriter record_;
   MatchResult result_;
