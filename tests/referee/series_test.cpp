@@ -66,11 +66,6 @@ TEST(Series, ALopsidedPairIsToldApartAndAnEvenPairIsNot) {
   ASSERT_EQ(r.history.size(), 16u);
   EXPECT_EQ(r.history[9].games(), 10);
 
-  // The stronger engine as B: the sign follows A.
-  const SeriesResult flipped = play(config("lopsided-flipped", THROUGH, TEE, 16));
-  ASSERT_TRUE(flipped.estimate.high);
-  EXPECT_LT(*flipped.estimate.high, 0.0) << describeElo(flipped.estimate);
-
   const SeriesResult even = play(config("even", TEE, TEE, 16));
   ASSERT_TRUE(even.estimate.low && even.estimate.high) << describeElo(even.estimate);
   EXPECT_LT(*even.estimate.low, 0.0);
@@ -140,13 +135,6 @@ TEST(Series, SprtStopsTheLopsidedPairEarly) {
   EXPECT_EQ(r2.sprtDecidedAfter, r.sprtDecidedAfter) << "the test reads games in order";
   EXPECT_GE(r2.games.size(), r.games.size());
   EXPECT_LE(r2.games.size(), r.games.size() + 1);
-
-  // Two even engines with a narrow margin cannot decide in a handful of games.
-  SeriesConfig even = config("sprt-even", TEE, TEE, 6);
-  even.sprt = SprtSettings{0.0, 5.0, 0.05, 0.05};
-  const SeriesResult e = play(even);
-  EXPECT_EQ(e.sprtDecidedAfter, 0);
-  EXPECT_EQ(e.games.size(), 6u);
 }
 
 TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
@@ -172,10 +160,6 @@ TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
     EXPECT_EQ(g.faults[SIDE_A], 0);
   }
   EXPECT_EQ(r.forfeitedGames, 3);
-  const json j = seriesJson(c, r);
-  EXPECT_EQ(j["forfeits"], 3);
-  EXPECT_EQ(j["games"][1]["forfeit"], "B");
-  EXPECT_TRUE(j["games"][0]["forfeit"].is_null());
 }
 
 }  // namespace
