@@ -6,9 +6,13 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "kelpsimulator/random.h"
+#include "referee/elo_plot.h"
 #include "referee/match.h"
+#include "referee/series.h"
 
 namespace Kelp::Referee {
 namespace {
@@ -17,19 +21,45 @@ constexpr int USAGE = 2;
 
 // A new folder named by the local date and time, with a suffix when a match
 // started in the same second already took the name.
-std::string defaultOutDir() {
+std::string defaultOutDir(const char* kind) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
-  std::strftime(stamp, sizeof stamp, "match-%Y%m%d-%H%M%S", &local);
-  std::string dir = stamp;
-  for (int n = 2; std::filesystem::exists(dir); ++n) dir = fmt::format("{}-{}", stamp, n);
+  std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
+  std::string dir = kind + std::string(stamp);
+  for (int n = 2; std::filesystem::exists(dir); ++n) dir = fmt::format("{}{}-{}", kind, stamp, n);
   return dir;
 }
 
 std::string engineName(const std::vector<std::string>& words) {
   return std::filesystem::path(words.at(0)).filename().string();
+}
+
+// Plays the series, prints its progress and summary, writes series.json and
+// elo.svg. Exit status 0 when every game was clean, 1 otherwise.
+int runSeries(const SeriesConfig& config, std::ostream& out, std::ostream& err) {
+  std::error_code ec;
+  std::filesystem::create_directories(config.match.outDir, ec);
+  Series series(config, &out);
+  const SeriesResult result = series.run();
+  out << "\n" << seriesSummary(config, result);
+  const std::string dir = config.match.outDir;
+  std::ofstream json(dir + "/series.json");
+  json << seriesJson(config, result).dump(2) << "\n";
+  EloPlotOptions plot;
+  plot.title = fmt::format("Elo of A ({}) over B ({}), {} games of {} end{}", config.match.names[0],
+                           config.match.names[1], result.games.size(), config.match.ends,
+                           config.match.ends == 1 ? "" : "s");
+  const bool plotted = writeEloPlot(dir + "/elo.svg", result.history, plot);
+  if (!json || !plotted) {
+    err << "kelp-referee: cannot write to " << dir << "\n";
+    return 1;
+  }
+  out << fmt::format("seed {} (replay with --seed {}); results {}/series.json, plot {}/elo.svg\n",
+                     config.seed, config.seed, dir, dir);
+  if (!result.error.empty()) err << "kelp-referee: " << result.error << "\n";
+  return result.error.empty() && result.forfeitedGames == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -38,7 +68,7 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App app{
       "Plays a match between two engines that speak the kelp protocol, throwing their shots on "
       "the exact physics with execution error, and writes a game record and pictures of the "
-      "sheet.",
+      "sheet; with --games, plays a series and estimates the Elo difference.",
       "kelp-referee"};
   std::string commandA;
   std::string commandB;
@@ -49,6 +79,11 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   std::string outDir;
   int throws = -1;
   bool noPictures = false;
+  int games = 0;
+  int concurrency = 1;
+  std::vector<double> sprtElo;
+  double alpha = 0.05;
+  double beta = 0.05;
   app.add_option("CMD_A", commandA, "engine A, throws first in end 0 (a shell-style command)")
       ->required();
   app.add_option("CMD_B", commandB, "engine B (a shell-style command)")->required();
@@ -65,6 +100,29 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   app.add_option("--throws", throws, "stop after this many throws and score the end as it lies")
       ->check(CLI::NonNegativeNumber);
   app.add_flag("--no-pictures", noPictures, "write no SVG pictures");
+  auto* gamesOpt =
+      app.add_option("--games", games,
+                     "play a series of N games in pairs that share a seed, the order of play "
+                     "swapped in the second game of a pair, and estimate the Elo of A over B")
+          ->check(CLI::Range(1, 100000));
+  app.add_option("--concurrency", concurrency,
+                 "games of a series played at the same time; more than the number of cores "
+                 "halves each engine's search")
+      ->check(CLI::Range(1, 64))
+      ->capture_default_str()
+      ->needs(gamesOpt);
+  auto* sprtOpt = app.add_option("--sprt", sprtElo,
+                                 "stop the series when a sequential probability ratio test "
+                                 "decides between H0: Elo = ELO0 and H1: Elo = ELO1")
+                      ->expected(2)
+                      ->type_name("ELO0 ELO1")
+                      ->needs(gamesOpt);
+  app.add_option("--alpha", alpha, "SPRT: chance of accepting H1 when H0 holds")
+      ->capture_default_str()
+      ->needs(sprtOpt);
+  app.add_option("--beta", beta, "SPRT: chance of accepting H0 when H1 holds")
+      ->capture_default_str()
+      ->needs(sprtOpt);
 
   try {
     app.parse(argc, argv);
@@ -74,6 +132,15 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   } catch (const CLI::ParseError& e) {
     err << "kelp-referee: " << e.what() << "\n\n" << app.help();
     return USAGE;
+  }
+
+  std::optional<SprtSettings> sprtSettings;
+  if (!sprtElo.empty()) {
+    sprtSettings = SprtSettings{sprtElo.at(0), sprtElo.at(1), alpha, beta};
+    if (auto why = sprtSettingsError(*sprtSettings)) {
+      err << "kelp-referee: " << *why << "\n\n" << app.help();
+      return USAGE;
+    }
   }
 
   MatchConfig config;
@@ -93,9 +160,25 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   config.seed = seed >= 0 ? static_cast<uint32_t>(seed) : timeSeed();
   config.timeout = timeout;
   config.readyTimeout = readyTimeout;
-  config.outDir = outDir.empty() ? defaultOutDir() : outDir;
+  config.outDir = outDir.empty() ? defaultOutDir(games > 0 ? "series" : "match") : outDir;
   config.maxThrows = throws;
   config.pictures = !noPictures;
+
+  if (games > 0) {
+    SeriesConfig series;
+    series.match = config;
+    series.games = games;
+    series.concurrency = concurrency;
+    series.seed = config.seed;
+    series.sprt = sprtSettings;
+    out << fmt::format(
+               "kelp-referee: series of {} games, A = {}, B = {}, {} end{} each, concurrency {}, "
+               "seed {}, output {}\n",
+               games, commandA, commandB, ends, ends == 1 ? "" : "s", concurrency, config.seed,
+               config.outDir)
+        << std::flush;
+    return runSeries(series, out, err);
+  }
 
   out << fmt::format("kelp-referee: A = {}, B = {}, {} end{}, seed {}, output {}\n", commandA,
                      commandB, ends, ends == 1 ? "" : "s", config.seed, config.outDir)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "referee/process.h"
@@ -71,6 +72,66 @@ TEST(RefereeCli, PlaysAMatchAndSaysHowToReplayIt) {
                             " --script garbage' '" + FAKE + "'");
   EXPECT_EQ(clock.status, 1);
   EXPECT_NE(clock.out.find("(replay with --seed "), std::string::npos) << clock.out;
+}
+
+TEST(RefereeCli, SeriesOptionsAreCheckedAndExplained) {
+  const Outcome help = run("--help");
+  for (const char* opt : {"--games", "--concurrency", "halves", "--sprt", "--alpha", "--beta"}) {
+    EXPECT_NE(help.out.find(opt), std::string::npos) << opt;
+  }
+  for (const char* bad :
+       {"--games 0 a b", "--concurrency 2 a b", "--sprt 0 5 a b", "--games 4 --sprt 5 0 a b",
+        "--games 4 --sprt 0 a b", "--games 4 --sprt 0 5 --alpha 0.6 --beta 0.5 a b",
+        "--games 4 --concurrency 0 a b"}) {
+    const Outcome r = run(bad);
+    EXPECT_EQ(r.status, 2) << bad << "\n" << r.out;
+    EXPECT_NE(r.out.find("Usage"), std::string::npos) << bad;
+  }
+}
+
+TEST(RefereeCli, SeriesStopsOnTheSprtAndWritesItsFigures) {
+  const std::string dir = outDir("series-sprt");
+  const Outcome r = run("--games 80 --seed 5 --sprt 0 200 --out " + dir + " '" + FAKE +
+                        " --script ok' '" + FAKE + " --script draw:0.5:3'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("game   1/80  seed "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("A vs B after 10 games"), std::string::npos) << "the running estimate";
+  EXPECT_NE(r.out.find("SPRT: H1 accepted after "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(replay with --seed 5)"), std::string::npos) << r.out;
+  std::ifstream in(dir + "/series.json");
+  const nlohmann::json j = nlohmann::json::parse(in);
+  const int played = j["games"].size();
+  EXPECT_LT(played, 80);
+  EXPECT_EQ(j["sprt"]["decided_after"], played);
+  EXPECT_EQ(j["sprt"]["decision"], "accept H1");
+  EXPECT_GT(j["elo_low"].get<double>(), 0.0);
+  // Unbounded above after a near sweep: null, never a made-up number.
+  EXPECT_TRUE(j["elo_high"].is_null() || j["elo_high"].get<double>() > j["elo"].get<double>());
+  EXPECT_EQ(j["forfeits"], 0);
+  for (const char* f : {"elo.svg", "game-001/record.jsonl", "game-001/end00.svg",
+                        "game-001/match.log", "game-002/end00-shot15.svg"}) {
+    EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
+  }
+}
+
+TEST(RefereeCli, ASeriesOfForfeitsSaysSoInWordsAndWritesNoNumberItHasNot) {
+  const std::string dir = outDir("series-dead");
+  const Outcome r = run("--games 3 --no-pictures --seed 9 --out " + dir + " '" + FAKE +
+                        " --script ok' '" + FAKE + " --script exit'");
+  EXPECT_EQ(r.status, 1) << "forfeits are faults" << r.out;
+  EXPECT_NE(r.out.find("A won every game: no finite estimate"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("forfeited games (an engine at fault): 3 (by A 0, by B 3"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("nan"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+  std::ifstream in(dir + "/series.json");
+  const nlohmann::json j = nlohmann::json::parse(in);
+  EXPECT_EQ(j["wins"], 3);
+  EXPECT_EQ(j["score"], 1.0);
+  for (const char* key : {"elo", "elo_low", "elo_high"}) EXPECT_TRUE(j[key].is_null()) << key;
+  EXPECT_EQ(j["forfeits"], 3);
+  EXPECT_EQ(j["games"][2]["result"], "win");
 }
 
 // Whether build/kelp plays yet: it must get ready and answer one GO.

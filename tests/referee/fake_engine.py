@@ -9,6 +9,9 @@ and answers GO by a script, one entry per GO (the last one repeats):
   late:S      the tee draw, S seconds late
   hang        stops reading and answering (sleeps for good)
   exit        exits at once
+With --exit-every K --counter FILE it counts its starts in FILE and exits at
+once, before reading anything, on every K-th start: an engine that dies in
+some games of a series.
 """
 import argparse
 import json
@@ -40,7 +43,16 @@ def main():
     ap.add_argument("--record")
     ap.add_argument("--script", default="ok")
     ap.add_argument("--no-ready", action="store_true")
+    ap.add_argument("--exit-every", type=int, default=0)
+    ap.add_argument("--counter")
     args = ap.parse_args()
+    if args.exit_every > 0:
+        with open(args.counter, "a+") as counter:
+            counter.seek(0)
+            starts = len(counter.read()) + 1
+            counter.write("x")
+        if starts % args.exit_every == 0:
+            return
     script = args.script.split(",")
     record = open(args.record, "a") if args.record else None
     gos = 0

@@ -1,0 +1,274 @@
+#include "referee/series.h"
+
+#include <fmt/format.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+namespace Kelp::Referee {
+namespace {
+
+// SplitMix64's finaliser: neighbouring pairs get unrelated seeds.
+uint64_t mix(uint64_t z) {
+  z += 0x9e3779b97f4a7c15ULL;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+nlohmann::json optionalJson(const std::optional<double>& v) {
+  return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
+}
+
+const char* forfeitName(int forfeit) {
+  switch (forfeit) {
+    case SIDE_A:
+      return "A";
+    case SIDE_B:
+      return "B";
+    case FORFEIT_BOTH:
+      return "both";
+    default:
+      return "none";
+  }
+}
+
+const char* resultName(int result) {
+  return result > 0 ? "win" : result < 0 ? "loss" : "draw";
+}
+
+}  // namespace
+
+uint32_t pairSeed(uint32_t seriesSeed, int game) {
+  return static_cast<uint32_t>(mix((uint64_t{seriesSeed} << 32) | static_cast<uint32_t>(game / 2)));
+}
+
+Series::Series(SeriesConfig config, std::ostream* progress)
+    : config_(std::move(config)), progress_(progress) {
+  KELP_CHECK(config_.games >= 1 && config_.concurrency >= 1);
+}
+
+void Series::say(const std::string& line) {
+  if (progress_) *progress_ << line << '\n' << std::flush;
+}
+
+GameResult Series::playGame(int index) const {
+  GameResult g;
+  g.number = index + 1;
+  g.seed = pairSeed(config_.seed, index);
+  g.aFirst = index % 2 == 0;
+  // The second game of a pair hands the first engine's role to B.
+  const auto seriesSide = [&](int role) { return g.aFirst ? role : 1 - role; };
+
+  MatchConfig m = config_.match;
+  m.seed = g.seed;
+  m.outDir = fmt::format("{}/game-{:03}", config_.match.outDir, g.number);
+  if (!g.aFirst) {
+    std::swap(m.commands[0], m.commands[1]);
+    m.names = {fmt::format("B, {}", config_.match.names[1]),
+               fmt::format("A, {}", config_.match.names[0])};
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(m.outDir, ec);
+  // The game's shot-by-shot lines, as a single match prints them.
+  std::ofstream log(m.outDir + "/match.log");
+  Match match(m, log ? &log : nullptr);
+  const MatchResult r = match.run();
+  if (!r.error.empty()) {
+    g.error = r.error;
+    return g;
+  }
+  for (const EndScore& e : r.ends) {
+    g.ends.push_back({e.side < 0 ? -1 : seriesSide(e.side), e.points});
+  }
+  for (int role = 0; role < 2; ++role) g.total[seriesSide(role)] = r.total[role];
+  for (const Fault& f : r.faults) ++g.faults[seriesSide(f.side)];
+  // An engine at fault in a game loses it, whatever the stones said.
+  if (g.faults[SIDE_A] > 0 && g.faults[SIDE_B] > 0) {
+    g.forfeit = FORFEIT_BOTH;
+    g.result = 0;
+  } else if (g.faults[SIDE_A] > 0) {
+    g.forfeit = SIDE_A;
+    g.result = -1;
+  } else if (g.faults[SIDE_B] > 0) {
+    g.forfeit = SIDE_B;
+    g.result = 1;
+  } else {
+    g.result = g.total[SIDE_A] > g.total[SIDE_B] ? 1 : g.total[SIDE_A] < g.total[SIDE_B] ? -1 : 0;
+  }
+  return g;
+}
+
+void Series::count(const GameResult& g) {
+  MatchCounts c = result_.estimate.counts;
+  (g.result > 0 ? c.wins : g.result < 0 ? c.losses : c.draws) += 1;
+  result_.estimate = estimateElo(c);
+  result_.history.push_back(result_.estimate);
+  for (const EndScore& e : g.ends) {
+    if (e.side >= 0) ++result_.endsScored[e.side];
+  }
+  for (int s = 0; s < 2; ++s) result_.points[s] += g.total[s];
+  if (g.forfeit != FORFEIT_NONE) ++result_.forfeitedGames;
+  result_.games.push_back(g);
+
+  std::string ends;
+  for (const EndScore& e : g.ends) {
+    ends += e.side < 0 ? std::string(" -") : fmt::format(" {}{}", SIDE_NAME[e.side], e.points);
+  }
+  std::string forfeit;
+  if (g.forfeit == FORFEIT_BOTH) {
+    forfeit = fmt::format("  both engines at fault (A {}, B {}): draw", g.faults[0], g.faults[1]);
+  } else if (g.forfeit != FORFEIT_NONE) {
+    forfeit = fmt::format("  forfeited by {} ({} fault{})", SIDE_NAME[g.forfeit],
+                          g.faults[g.forfeit], g.faults[g.forfeit] == 1 ? "" : "s");
+  }
+  say(fmt::format("game {:3}/{}  seed {:10}  {} first  ends{}  A {} - {} B  {:4}  (+{} ={} -{}){}",
+                  g.number, config_.games, g.seed, g.aFirst ? "A" : "B", ends, g.total[0],
+                  g.total[1], resultName(g.result), c.wins, c.draws, c.losses, forfeit));
+  const int n = static_cast<int>(result_.games.size());
+  if (config_.estimateEvery > 0 && n % config_.estimateEvery == 0 && n < config_.games) {
+    say("  " + describeElo(result_.estimate));
+  }
+  if (config_.sprt && result_.sprtDecidedAfter == 0) {
+    result_.sprt = sprt(c, *config_.sprt);
+    if (result_.sprt->decision != SprtDecision::Continue) {
+      result_.sprtDecidedAfter = n;
+      say("  " + describeSprt(*result_.sprt, *config_.sprt) + fmt::format(" after {} games", n));
+    }
+  }
+}
+
+SeriesResult Series::run() {
+  std::mutex mutex;
+  std::vector<std::optional<GameResult>> done(config_.games);
+  int next = 0;     // the next game to start
+  int counted = 0;  // games counted, a prefix of the game order
+  bool stop = false;
+
+  // Each worker plays games; whoever finishes a game counts every finished
+  // game that is next in order, under the lock, and only then takes a new
+  // game. So a stop decided after game n starts no game past the ones
+  // already running, and with one worker no game past n at all.
+  const auto work = [&] {
+    std::unique_lock lock(mutex);
+    while (!stop && next < config_.games) {
+      const int index = next++;
+      lock.unlock();
+      GameResult g = playGame(index);
+      lock.lock();
+      done[index] = std::move(g);
+      while (counted < config_.games && done[counted]) {
+        GameResult& ready = *done[counted];
+        if (!ready.error.empty()) {
+          if (result_.error.empty())
+            result_.error = fmt::format("game {}: {}", ready.number, ready.error);
+          stop = true;
+          break;
+        }
+        count(ready);
+        ++counted;
+        if (result_.sprtDecidedAfter > 0) stop = true;
+      }
+    }
+  };
+  const int workers = std::min(config_.concurrency, config_.games);
+  std::vector<std::thread> threads;
+  for (int i = 1; i < workers; ++i) threads.emplace_back(work);
+  work();
+  for (auto& t : threads) t.join();
+  return result_;
+}
+
+nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
+  using nlohmann::json;
+  json games = json::array();
+  for (const GameResult& g : r.games) {
+    json ends = json::array();
+    for (const EndScore& e : g.ends) {
+      ends.push_back(
+          {{"side", e.side < 0 ? json(nullptr) : json(SIDE_NAME[e.side])}, {"points", e.points}});
+    }
+    games.push_back(
+        {{"game", g.number},
+         {"seed", g.seed},
+         {"a_first", g.aFirst},
+         {"ends", ends},
+         {"total_a", g.total[0]},
+         {"total_b", g.total[1]},
+         {"result", resultName(g.result)},
+         {"forfeit", g.forfeit == FORFEIT_NONE ? json(nullptr) : json(forfeitName(g.forfeit))},
+         {"faults_a", g.faults[0]},
+         {"faults_b", g.faults[1]}});
+  }
+  const EloEstimate& e = r.estimate;
+  json out = {{"engine_a", config.match.commands[0]},
+              {"engine_b", config.match.commands[1]},
+              {"seed", config.seed},
+              {"ends_per_game", config.match.ends},
+              {"games_planned", config.games},
+              {"games_played", r.games.size()},
+              {"games", games},
+              {"wins", e.counts.wins},
+              {"draws", e.counts.draws},
+              {"losses", e.counts.losses},
+              {"score", optionalJson(e.score)},
+              {"elo", optionalJson(e.elo)},
+              {"elo_low", optionalJson(e.low)},
+              {"elo_high", optionalJson(e.high)},
+              {"ends_a", r.endsScored[0]},
+              {"ends_b", r.endsScored[1]},
+              {"points_a", r.points[0]},
+              {"points_b", r.points[1]},
+              {"forfeits", r.forfeitedGames},
+              {"error", r.error.empty() ? json(nullptr) : json(r.error)}};
+  if (config.sprt) {
+    const SprtSettings& s = *config.sprt;
+    json t = {{"elo0", s.elo0}, {"elo1", s.elo1}, {"alpha", s.alpha}, {"beta", s.beta}};
+    if (r.sprt) {
+      t["llr"] = r.sprt->llr;
+      t["lower"] = r.sprt->lower;
+      t["upper"] = r.sprt->upper;
+      t["decision"] = std::string(sprtDecisionName(r.sprt->decision));
+    }
+    t["decided_after"] = r.sprtDecidedAfter > 0 ? json(r.sprtDecidedAfter) : json(nullptr);
+    out["sprt"] = t;
+  }
+  return out;
+}
+
+std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {
+  const EloEstimate& e = r.estimate;
+  std::string s;
+  s += fmt::format("games: {} of {} played; A wins {}, draws {}, losses {}\n", r.games.size(),
+                   config.games, e.counts.wins, e.counts.draws, e.counts.losses);
+  if (e.score) s += fmt::format("score of A: {:.3f}\n", *e.score);
+  s += describeElo(e) + "\n";
+  s += fmt::format("ends scored: A {}, B {} (points A {}, B {})\n", r.endsScored[0],
+                   r.endsScored[1], r.points[0], r.points[1]);
+  int byA = 0, byB = 0, both = 0;
+  for (const GameResult& g : r.games) {
+    byA += g.forfeit == SIDE_A;
+    byB += g.forfeit == SIDE_B;
+    both += g.forfeit == FORFEIT_BOTH;
+  }
+  s += fmt::format("forfeited games (an engine at fault): {} (by A {}, by B {}, both {})\n",
+                   r.forfeitedGames, byA, byB, both);
+  if (config.sprt) {
+    if (r.sprtDecidedAfter > 0) {
+      s += fmt::format("SPRT: {} accepted after {} games ({})\n",
+                       r.sprt->decision == SprtDecision::AcceptH1 ? "H1" : "H0", r.sprtDecidedAfter,
+                       describeSprt(*r.sprt, *config.sprt));
+    } else {
+      const SprtResult t = sprt(e.counts, *config.sprt);
+      s += fmt::format("SPRT: no decision after {} games ({})\n", r.games.size(),
+                       describeSprt(t, *config.sprt));
+    }
+  }
+  if (!r.error.empty()) s += "series stopped: " + r.error + "\n";
+  return s;
+}
+
+}  // namespace Kelp::Referee

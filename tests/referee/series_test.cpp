@@ -1,0 +1,166 @@
+#include "referee/series.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace Kelp::Referee {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::vector<std::string> fake(const std::string& script) {
+  return {"python3", KELP_SOURCE_DIR "/tests/referee/fake_engine.py", "--script", script};
+}
+
+// Draws every stone to the tee; its opponent throws every stone through the
+// house, off the back, now and then clipping a stone on its way.
+const std::vector<std::string> TEE = fake("ok");
+const std::vector<std::string> THROUGH = fake("draw:0.5:3");
+
+SeriesConfig config(const std::string& name, std::vector<std::string> a, std::vector<std::string> b,
+                    int games) {
+  SeriesConfig c;
+  c.match.outDir = KELP_BINARY_DIR "/test-output/referee-series/" + name;
+  fs::remove_all(c.match.outDir);
+  c.match.commands = {std::move(a), std::move(b)};
+  c.match.pictures = false;
+  c.match.exitGrace = 1.0;
+  c.games = games;
+  c.seed = 5;
+  c.concurrency = 2;  // the same results as one at a time, as tested below
+  return c;
+}
+
+SeriesResult play(const SeriesConfig& c) {
+  Series series(c, nullptr);
+  return series.run();
+}
+
+std::vector<json> recordOf(const SeriesConfig& c, int game) {
+  std::ifstream in(fmt::format("{}/game-{:03}/record.jsonl", c.match.outDir, game));
+  std::vector<json> out;
+  for (std::string line; std::getline(in, line);) out.push_back(json::parse(line));
+  return out;
+}
+
+TEST(Series, ALopsidedPairIsToldApartAndAnEvenPairIsNot) {
+  const SeriesConfig lop = config("lopsided", TEE, THROUGH, 16);
+  const SeriesResult r = play(lop);
+  ASSERT_TRUE(r.error.empty()) << r.error;
+  ASSERT_EQ(r.games.size(), 16u);
+  ASSERT_TRUE(r.estimate.score && r.estimate.low);
+  EXPECT_GE(*r.estimate.score, 0.75);
+  EXPECT_GT(*r.estimate.low, 0.0) << describeElo(r.estimate);
+  // The figures add up from the games.
+  std::array<int, 2> points{};
+  for (const GameResult& g : r.games) {
+    for (int s = 0; s < 2; ++s) points[s] += g.total[s];
+    EXPECT_EQ(g.result, g.total[0] > g.total[1] ? 1 : g.total[0] < g.total[1] ? -1 : 0);
+  }
+  EXPECT_EQ(points, r.points);
+  EXPECT_EQ(r.endsScored[0] + r.endsScored[1], 16) << "one end a game, none blank here";
+  ASSERT_EQ(r.history.size(), 16u);
+  EXPECT_EQ(r.history[9].games(), 10);
+
+  const SeriesResult even = play(config("even", TEE, TEE, 16));
+  ASSERT_TRUE(even.estimate.low && even.estimate.high) << describeElo(even.estimate);
+  EXPECT_LT(*even.estimate.low, 0.0);
+  EXPECT_GT(*even.estimate.high, 0.0);
+}
+
+TEST(Series, PairsShareTheirSeedAndSwapTheOrderOfPlay) {
+  SeriesConfig c = config("pairs", TEE, THROUGH, 5);
+  c.seed = 77;
+  const SeriesResult r = play(c);
+  ASSERT_EQ(r.games.size(), 5u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(r.games[i].number, i + 1);
+    EXPECT_EQ(r.games[i].seed, pairSeed(77, i));
+    EXPECT_EQ(r.games[i].aFirst, i % 2 == 0);
+  }
+  EXPECT_EQ(r.games[0].seed, r.games[1].seed);
+  EXPECT_EQ(r.games[2].seed, r.games[3].seed);
+  EXPECT_NE(r.games[1].seed, r.games[2].seed);
+  EXPECT_NE(pairSeed(77, 0), pairSeed(78, 0));
+
+  // In the second game B's command holds the first role and throws first,
+  // and every throw meets the error of the same throw in the first game.
+  const std::vector<json> first = recordOf(c, 1), second = recordOf(c, 2);
+  ASSERT_EQ(first.size(), 16u);
+  ASSERT_EQ(second.size(), 16u);
+  EXPECT_EQ(second[0]["reply"], first[1]["reply"]) << "B's shot opens game 2";
+  EXPECT_EQ(second[1]["reply"], first[0]["reply"]);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(first[i]["error"], second[i]["error"]) << i;
+  EXPECT_NE(recordOf(c, 3)[0]["error"], first[0]["error"]);
+
+  // Scores are told from the series' A: in game 2 the record's "A" is B.
+  const json& score = second[15]["end_score"];
+  ASSERT_EQ(r.games[1].ends.size(), 1u);
+  ASSERT_FALSE(score["engine"].is_null()) << "this seed gives no blank end";
+  EXPECT_EQ(r.games[1].ends[0].side, score["engine"] == "A" ? SIDE_B : SIDE_A);
+  EXPECT_EQ(r.games[1].ends[0].points, score["points"]);
+  EXPECT_EQ(r.games[1].total[r.games[1].ends[0].side], score["points"]);
+}
+
+TEST(Series, ConcurrencyChangesNothingButTheWallTime) {
+  SeriesConfig one = config("concurrency-1", TEE, THROUGH, 6);
+  SeriesConfig two = config("concurrency-2", TEE, THROUGH, 6);
+  one.concurrency = 1;
+  const json a = seriesJson(one, play(one));
+  const json b = seriesJson(two, play(two));
+  EXPECT_EQ(a["games"], b["games"]);
+  EXPECT_EQ(a["elo"], b["elo"]);
+  for (int g = 1; g <= 6; ++g) EXPECT_EQ(recordOf(one, g), recordOf(two, g)) << g;
+}
+
+TEST(Series, SprtStopsTheLopsidedPairEarly) {
+  SeriesConfig c = config("sprt", TEE, THROUGH, 80);
+  c.sprt = SprtSettings{0.0, 200.0, 0.05, 0.05};
+  c.concurrency = 1;
+  const SeriesResult r = play(c);
+  ASSERT_GT(r.sprtDecidedAfter, 0);
+  EXPECT_EQ(r.sprt->decision, SprtDecision::AcceptH1);
+  EXPECT_EQ(static_cast<int>(r.games.size()), r.sprtDecidedAfter) << "one worker: nothing after";
+  EXPECT_LT(r.sprtDecidedAfter, 60);
+  EXPECT_FALSE(fs::exists(fmt::format("{}/game-{:03}", c.match.outDir, r.sprtDecidedAfter + 1)));
+
+  // Two workers: the game running beside the deciding one is still counted.
+  c.match.outDir += "-2";
+  c.concurrency = 2;
+  const SeriesResult r2 = play(c);
+  EXPECT_EQ(r2.sprtDecidedAfter, r.sprtDecidedAfter) << "the test reads games in order";
+  EXPECT_GE(r2.games.size(), r.games.size());
+  EXPECT_LE(r2.games.size(), r.games.size() + 1);
+}
+
+TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
+  SeriesConfig c = config("forfeits", TEE, {}, 6);
+  c.concurrency = 1;  // B's starts in game order
+  const std::string counter = c.match.outDir + "-starts";
+  fs::remove(counter);
+  // B's command wins on the stones when it plays (it hits A's draws out
+  // with the hammer), but dies at once on every second start.
+  c.match.commands[1] = fake("draw:0:4");
+  for (const char* w : {"--exit-every", "2", "--counter"}) c.match.commands[1].push_back(w);
+  c.match.commands[1].push_back(counter);
+  const SeriesResult r = play(c);
+  ASSERT_TRUE(r.error.empty()) << r.error;
+  ASSERT_EQ(r.games.size(), 6u);
+  for (const GameResult& g : r.games) {
+    const bool dead = g.number % 2 == 0;  // B's starts are counted in game order
+    EXPECT_EQ(g.forfeit, dead ? SIDE_B : FORFEIT_NONE) << g.number;
+    if (dead) {
+      EXPECT_EQ(g.result, 1) << g.number;
+      EXPECT_GT(g.faults[SIDE_B], 0);
+    }
+    EXPECT_EQ(g.faults[SIDE_A], 0);
+  }
+  EXPECT_EQ(r.forfeitedGames, 3);
+}
+
+}  // namespace
+}  // namespace Kelp::Referee
