@@ -8,6 +8,8 @@
 #include <fstream>
 #include <vector>
 
+#include "referee/xml.h"
+
 namespace Kelp {
 
 namespace {
@@ -21,33 +23,6 @@ constexpr const char* MINUS = "\u2212";  // typographic minus for tick labels
 
 constexpr double DEFAULT_MIN_LIMIT = 25.0;
 constexpr double DEFAULT_MAX_LIMIT = 800.0;
-
-std::string escapeXml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // 1, 2 or 5 times a power of ten, near span / target.
 double niceStep(double span, double target) {
@@ -223,7 +198,7 @@ void drawAxes(std::string& svg, const Canvas& c, const EloPlotOptions& o) {
       "<text class=\"ylabel\" x=\"22\" y=\"{:.1f}\" text-anchor=\"middle\" font-family=\"{}\" "
       "font-size=\"14\" fill=\"#222\" transform=\"rotate(-90 22 {:.1f})\">Elo of {} over "
       "{}</text>\n",
-      midY, FONT, midY, escapeXml(o.nameA), escapeXml(o.nameB));
+      midY, FONT, midY, Referee::escapeXml(o.nameA), Referee::escapeXml(o.nameB));
 }
 
 void drawZeroLine(std::string& svg, const Canvas& c) {
@@ -384,13 +359,13 @@ std::string eloPlotSvg(std::span<const EloEstimate> series, const EloPlotOptions
   svg += fmt::format(
       "<text class=\"title\" x=\"82\" y=\"30\" font-family=\"{}\" font-size=\"{:.1f}\" "
       "font-weight=\"bold\" fill=\"#111\">{}</text>\n",
-      FONT, fittingFontSize(o.title, 19.0, (o.width - 110) / 1.1), escapeXml(o.title));
+      FONT, fittingFontSize(o.title, 19.0, (o.width - 110) / 1.1), Referee::escapeXml(o.title));
   const std::string summary = points.empty() ? std::string("no games played yet")
                                              : describeElo(points.back(), o.nameA, o.nameB);
   svg += fmt::format(
       "<text class=\"subtitle\" x=\"82\" y=\"54\" font-family=\"{}\" font-size=\"{:.1f}\" "
       "fill=\"#444\">{}</text>\n",
-      FONT, fittingFontSize(summary, 13.0, o.width - 110), escapeXml(summary));
+      FONT, fittingFontSize(summary, 13.0, o.width - 110), Referee::escapeXml(summary));
 
   drawAxes(svg, canvas, o);
   if (points.empty()) {

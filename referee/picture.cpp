@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "kelpsimulator/primitive.h"
+#include "referee/xml.h"
 
 namespace Kelp::Referee {
 namespace {
@@ -15,29 +16,6 @@ constexpr double WIDTH = 2 * SHEET_HALF_WIDTH * PIXELS_PER_METRE;
 constexpr double HEIGHT = HEADER_PIXELS + (VIEW_Y_TOP - VIEW_Y_BOTTOM) * PIXELS_PER_METRE;
 constexpr const char* LABEL_FILL[2] = {"#ffffff", "#000000"};  // readable on each stone
 constexpr double STONE_PIXELS = static_cast<double>(STONE_RADIUS) * PIXELS_PER_METRE;
-
-std::string escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 void ring(std::string& svg, double radius, const char* fill) {
   svg += fmt::format(R"(<circle cx="{:.2f}" cy="{:.2f}" r="{:.2f}" fill="{}"/>)", pixelX(0),
@@ -80,14 +58,14 @@ std::string sheetSvg(const SheetPicture& pic) {
   svg +=
       fmt::format(R"(<rect width="{:.0f}" height="{:.0f}" fill="#ffffff"/>)", WIDTH, HEADER_PIXELS);
   svg += fmt::format(R"(<text x="8" y="22" font-family="sans-serif" font-size="16">{}</text>)",
-                     escape(pic.title));
+                     escapeXml(pic.title));
   svg += fmt::format(R"(<text x="8" y="44" font-family="sans-serif" font-size="13">{}</text>)",
-                     escape(pic.subtitle));
+                     escapeXml(pic.subtitle));
   for (int side = 0; side < 2; ++side) {
     const double x = 14 + side * WIDTH / 2;
     svg += fmt::format(
         R"(<circle cx="{:.0f}" cy="62" r="6" fill="{}" stroke="#333333"/><text x="{:.0f}" y="66" font-family="sans-serif" font-size="12">{}: {}</text>)",
-        x, SIDE_FILL[side], x + 10, SIDE_NAME[side], escape(pic.names[side]));
+        x, SIDE_FILL[side], x + 10, SIDE_NAME[side], escapeXml(pic.names[side]));
   }
   svg += '\n';
   svg += fmt::format(
