@@ -18,6 +18,11 @@ TEST(ClientField, ScoringAnEndTwiceOverwritesTheEndButAddsToTheTotals) {
   EXPECT_EQ(f.score[0], 2);
   EXPECT_EQ(f.score[1], 1);
   EXPECT_EQ(f.rel_score, 1);
+  // And back: the end's entry always names one scorer only.
+  f.addScore(3);
+  EXPECT_EQ(f.end_score[0][0], 3);
+  EXPECT_EQ(f.end_score[0][1], 0);
+  EXPECT_EQ(f.rel_score, 4);
 }
 
 TEST(ClientField, InvariantsStopTheProgram) {
