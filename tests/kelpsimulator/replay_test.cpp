@@ -10,15 +10,10 @@
 #include "kelpsimulator/shot.h"
 #include "support/boards.h"
 #include "support/digest.h"
+#include "support/tables.h"
 
 namespace Kelp {
 namespace {
-
-class TablesEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { buildTables(); }
-};
-const auto* const tablesEnvironment = ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
 
 // Draws into and around the house, take-outs and raises at up to 1.35 times
 // the draw speed, and now and then a throw beyond MAX_SPEED (clamped).
