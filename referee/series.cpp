@@ -150,11 +150,19 @@ SeriesResult Series::run() {
 
   // Each worker plays games; whoever finishes a game counts every finished
   // game that is next in order, under the lock, and only then takes a new
-  // game. So a stop decided after game n starts no game past the ones
-  // already running, and with one worker no game past n at all.
+  // game. A game starts only while it is fewer than `concurrency` games
+  // past the oldest uncounted one: a slow game holds the others back rather
+  // than letting free workers run ahead. So when the test decides after
+  // game n, every game started is among the n + concurrency - 1 first,
+  // however the games' durations fall; with one worker nothing past n.
+  std::condition_variable counted_more;
   const auto work = [&] {
     std::unique_lock lock(mutex);
-    while (!stop && next < config_.games) {
+    for (;;) {
+      counted_more.wait(lock, [&] {
+        return stop || next >= config_.games || next < counted + config_.concurrency;
+      });
+      if (stop || next >= config_.games) break;
       const int index = next++;
       lock.unlock();
       GameResult g = playGame(index);
@@ -172,7 +180,9 @@ SeriesResult Series::run() {
         ++counted;
         if (result_.sprtDecidedAfter > 0) stop = true;
       }
+      counted_more.notify_all();
     }
+    counted_more.notify_all();
   };
   const int workers = std::min(config_.concurrency, config_.games);
   std::vector<std::thread> threads;

@@ -128,13 +128,16 @@ TEST(Series, SprtStopsTheLopsidedPairEarly) {
   EXPECT_LT(r.sprtDecidedAfter, 60);
   EXPECT_FALSE(fs::exists(fmt::format("{}/game-{:03}", c.match.outDir, r.sprtDecidedAfter + 1)));
 
-  // Two workers: the game running beside the deciding one is still counted.
+  // Two workers: the game running beside the deciding one is still counted,
+  // and no worker runs more than one game past the oldest uncounted one, so
+  // at most one game past the decision was started, however long each took.
   c.match.outDir += "-2";
   c.concurrency = 2;
   const SeriesResult r2 = play(c);
   EXPECT_EQ(r2.sprtDecidedAfter, r.sprtDecidedAfter) << "the test reads games in order";
   EXPECT_GE(r2.games.size(), r.games.size());
   EXPECT_LE(r2.games.size(), r.games.size() + 1);
+  EXPECT_FALSE(fs::exists(fmt::format("{}/game-{:03}", c.match.outDir, r.sprtDecidedAfter + 2)));
 }
 
 TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
