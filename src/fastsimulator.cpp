@@ -51,7 +51,9 @@ void collideResting(FSStone& a, FSStone& b) {
   const double phi = std::atan2(b.x - a.x, b.y - a.y);
   const double vn = std::cos(a.th - phi) * a.v;
   const double vt = std::sin(a.th - phi) * a.v;
-  const double j = (a.w * LEVER + vt) * TANGENTIAL_FACTOR;
+  // The contact point slides at vt - w r (w counter-clockwise, as in the
+  // exact model); friction passes a share of that on.
+  const double j = (vt - a.w * LEVER) * TANGENTIAL_FACTOR;
   const double dw = j * 2.0 / LEVER;
   b.v = std::hypot(vn, j);
   b.th = std::atan2(j, vn) + phi;
@@ -68,7 +70,7 @@ void collideMoving(FSStone& a, FSStone& b) {
   const double at = std::sin(a.th - phi) * a.v;
   const double bn = std::cos(b.th - phi) * b.v;
   const double bt = std::sin(b.th - phi) * b.v;
-  const double j = ((a.w + b.w) * LEVER + (at - bt)) * TANGENTIAL_FACTOR;
+  const double j = ((at - bt) - (a.w + b.w) * LEVER) * TANGENTIAL_FACTOR;
   const double dw = j * 2.0 / LEVER;
   // Equal masses, fully elastic: the normal parts are exchanged.
   b.v = std::min(std::hypot(an, bt + j), MAX_SPEED);

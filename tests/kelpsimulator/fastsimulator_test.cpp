@@ -56,12 +56,15 @@ TEST(FSBoard, HeadOnContactOntoARestingStone) {
   FSStone b = stone(0.0, 0.29);
   b.w = 0.0;
   collideResting(a, b);
+  // The striker's spin (counter-clockwise) drags the contact point toward
+  // -x, so the struck stone leaves a little to the -x side, spinning
+  // clockwise: j = -0.0015377, dw = 2 j / r.
   EXPECT_NEAR(b.v, 10.0000001, 1e-7);
-  EXPECT_NEAR(b.th, 0.00015377, 1e-8);
-  EXPECT_NEAR(b.w, 0.0212093, 1e-7);  // dw = 2 j / r with j = 0.0015377
+  EXPECT_NEAR(b.th, -0.00015377, 1e-8);
+  EXPECT_NEAR(b.w, -0.0212093, 1e-7);
   EXPECT_NEAR(a.v, 0.0015377, 1e-7);
-  EXPECT_NEAR(a.th, -M_PI / 2, 1e-12);
-  EXPECT_NEAR(a.w, 0.0879053, 1e-7);
+  EXPECT_NEAR(a.th, M_PI / 2, 1e-12);
+  EXPECT_NEAR(a.w, 0.0454867, 1e-7);
 }
 
 TEST(FSBoard, ContactsAtTheStartOfAScanAndBetweenMovingStones) {

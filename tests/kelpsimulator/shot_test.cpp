@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "kelpsimulator/simulator.h"
+#include "support/agreement.h"
 #include "support/boards.h"
 #include "support/tables.h"
 
@@ -36,22 +35,7 @@ At pathAt(const ShotVector& s, double y) {
   return {0, a.x, a.y};
 }
 
-// A shot whose unimpeded path passes over the target with the straight
-// distance extra still to go: take-outs and raises.
-ShotVector aimThrough(double tx, double ty, double extra, int spin) {
-  const double want = std::atan2(tx, ty - THROW_Y);
-  const double dist = std::hypot(tx, ty - THROW_Y);
-  ShotVector s{0.0, 0.0, spin};
-  double th = want, v = speedForDistance(dist + extra);
-  for (int it = 0; it < 20; ++it) {
-    s = {std::sin(th) * v, std::cos(th) * v, spin};
-    FSStone a = thrown(s, v);
-    advance(pathIndex(v), pathIndex(speedForDistance(extra)), a);
-    th += want - std::atan2(a.x, a.y - THROW_Y);
-    v = speedForDistance(distanceForSpeed(v) + dist - std::hypot(a.x, a.y - THROW_Y));
-  }
-  return s;
-}
+using agreement::aimThrough;
 
 TEST(ShotExecution, TeeShotAndTheScatterOfTheError) {
   const Velocity v0 = shotForTarget(0.0, 0.0, 0), v1 = shotForTarget(0.0, 0.0, 1);
@@ -151,75 +135,23 @@ TEST(ShotExecution, ProtectedGuardKnockedOutIsAFoul) {
   }
 }
 
-// Distance from each stone of one result to the nearest stone of its colour
-// in the other (1e9 when there is none).
-std::vector<double> matchDistances(const std::vector<At>& a, const std::vector<At>& b) {
-  std::vector<double> out;
-  for (const At& p : a) {
-    double best = 1e9;
-    for (const At& q : b)
-      best = q.col == p.col ? std::min(best, std::hypot(p.x - q.x, p.y - q.y)) : best;
-    out.push_back(best);
-  }
-  return out;
-}
-
-// The whole throw in the exact model, from the release point.
-std::vector<At> exactThrow(const ThinkBoard& b, const ShotVector& s) {
-  ExactSimulator sim;
-  sim.loadStone(FX_TEE, THROW_Y, s.vx, s.vy, s.spin == 0 ? CURL_SPIN : -CURL_SPIN,
-                static_cast<uint32_t>(b.getTurn() % 2), true);
-  for (const At& p : stonesOf(b)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
-  sim.runExact(SIM_STEP);
-  std::vector<At> out;
-  for (int i = 0; i < sim.size(); ++i) {
-    const double x = sim.position(i).x, y = sim.position(i).y;
-    if (isInPlayArea(x, y)) out.push_back({static_cast<int>(sim.tagOf(i) & 1u), x, y});
-  }
-  return out;
-}
-
-TEST(ShotExecution, FastAndExactModelsAgreeOnContactShots) {
-  const std::vector<At> midEnd = {{BLACK, 0.0, -3.0}, {BLACK, 0.4, 0.2},   {BLACK, -0.9, 1.0},
-                                  {WHITE, 0.5, -2.5}, {WHITE, -0.2, -0.1}, {WHITE, 1.1, 0.8},
-                                  {BLACK, -1.2, -1.4}};
-  const struct {
-    std::vector<At> stones;
-    double tx, ty, extra;
-    int spin;
-  } cases[] = {
-      {{{BLACK, 0.0, 0.0}}, 0.0, 0.0, 5.0, 0},  // take-outs and a soft hit at the tee
-      {{{BLACK, 0.0, 0.0}}, 0.0, 0.0, 5.0, 1},
-      {{{BLACK, 0.0, 0.0}}, 0.0, 0.0, 0.8, 0},
-      {{{BLACK, 0.5, 0.6}, {WHITE, -0.4, -0.3}}, 0.5, 0.6, 5.0, 1},
-      {{{BLACK, 0.0, -3.0}, {WHITE, 0.6, 0.4}}, 0.0, -3.0, 1.0, 0},  // raises
-      {{{BLACK, 0.2, -2.5}, {WHITE, -0.6, 0.4}}, 0.2, -2.5, 2.0, 1},
-      {midEnd, -0.2, -0.1, 5.0, 0},
-      {midEnd, 0.5, -2.5, 1.5, 1},
-      {midEnd, 0.4, 0.2, 3.0, 1},
-  };
-  double sum = 0.0, worst = 0.0;
-  int moved = 0, all = 0;
-  for (const auto& c : cases) {
-    const ThinkBoard board = boardWith(9, c.stones);  // WHITE throws
-    const ShotVector shot = aimThrough(c.tx, c.ty, c.extra, c.spin);
-    ThinkBoard fast = board;
-    EXPECT_EQ(simulateShot(fast, shot), 2);
-    const std::vector<At> exact = exactThrow(board, shot);
-    // The same stones stay in play: equal counts, each matched within bounds below.
-    ASSERT_EQ(fast.count[BLACK] + fast.count[WHITE], static_cast<int>(exact.size()));
-    const std::vector<double> d = matchDistances(stonesOf(fast), exact);
-    for (const double x : d) {
-      EXPECT_LT(x, 0.145);  // within one stone radius
-      ++all;
-      if (x > 1e-6) {  // stones nothing touched rest where they were in both
-        sum += x, worst = std::max(worst, x), ++moved;
-      }
-    }
-  }
-  EXPECT_LT(sum / moved, 0.08);
-  std::printf("model agreement: %d stones, %d moved; moved mean %.4f m, largest %.4f m\n", all,
-              moved, sum / moved, worst);
+// The fast model stands in for the exact one: on seeded random contact
+// shots of one to fifteen stones (take-outs, raises, draws onto a stone), the
+// stones rest where the exact model at step 0.0001 s puts them. Measured on
+// these 300 shots: median 0.26 cm, p90 4.4 cm, p99 17.8 cm, stones in play
+// differ in 1.7 % (bench_agreement gives the figures over 1000 shots). With
+// the spin term of the contact rules of the wrong sign: median 0.33 cm,
+// p90 18.3 cm, p99 69 cm, sets differ in 4.0 %.
+TEST(ShotExecution, FastModelAgreesWithTheExactModelOnContactShots) {
+  const agreement::Figures f = agreement::measure(1, 300, 0.0001);
+  std::printf(
+      "fast vs exact (0.0001 s), %d contact shots: median %.2f cm, p90 %.2f cm, "
+      "p99 %.1f cm, sets differ %.1f %%\n",
+      f.shots, 100 * f.median, 100 * f.p90, 100 * f.p99, 100 * f.setDiffers);
+  EXPECT_LT(f.median, 0.005);
+  EXPECT_LT(f.p90, 0.07);
+  EXPECT_LT(f.p99, 0.35);
+  EXPECT_LT(f.setDiffers, 0.03);
 }
 
 TEST(ShotExecution, SameSeedSameBoards) {

@@ -1,0 +1,213 @@
+// How well the fast model predicts the exact one on contact shots: seeded
+// random boards and contact shots (take-outs, raises and taps, draws that
+// come to rest touching a stone), each thrown without execution error through
+// the fast path (simulateShot) and, from the release point, through the exact
+// model; per shot the largest distance between where the two models put the
+// same stone. Shared by the agreement test and bench/agreement.cpp, which
+// prints the figures. The trajectory tables must be built.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "kelpsimulator/shot.h"
+#include "kelpsimulator/simulator.h"
+
+namespace Kelp::agreement {
+
+struct Rest {
+  int col;
+  double x, y;
+};
+
+// The unimpeded path of a shot passes over (tx, ty) with the straight
+// distance extra still to go (found by iterating on the tables).
+inline ShotVector aimThrough(double tx, double ty, double extra, int spin) {
+  const double want = std::atan2(tx, ty - THROW_Y);
+  const double dist = std::hypot(tx, ty - THROW_Y);
+  ShotVector s{0.0, 0.0, spin};
+  double th = want, v = speedForDistance(dist + extra);
+  for (int it = 0; it < 20; ++it) {
+    s = {std::sin(th) * v, std::cos(th) * v, spin};
+    FSStone a;
+    a.y = THROW_Y;
+    a.th = th;
+    a.v = v;
+    a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
+    advance(pathIndex(v), pathIndex(speedForDistance(extra)), a);
+    th += want - std::atan2(a.x, a.y - THROW_Y);
+    v = speedForDistance(distanceForSpeed(v) + dist - std::hypot(a.x, a.y - THROW_Y));
+  }
+  return s;
+}
+
+struct Shot {
+  ThinkBoard board;
+  ShotVector shot;
+};
+
+inline std::vector<Rest> restsOf(const ThinkBoard& b) {
+  std::vector<Rest> out;
+  for (int col = 0; col < 2; ++col) {
+    for (int i = 0; i < b.count[col]; ++i)
+      out.push_back({col, b.stones[col][i].x, b.stones[col][i].y});
+  }
+  return out;
+}
+
+// 1 to 15 stones in and in front of the house, none protected (the foul is
+// no question of agreement), positions in single precision so that the exact
+// model keeps an untouched stone bit for bit; a random stone is the target.
+inline Shot randomShot(DsfmtEngine& e) {
+  auto u = [&](double lo, double hi) { return lo + (e.closeOpen12() - 1.0) * (hi - lo); };
+  const int n = 1 + e.index(15);
+  const int thrown = n + e.index(16 - n);  // stones thrown so far, some maybe out of play
+  Shot s;
+  ThinkBoard& b = s.board;
+  b.turn = 16 - thrown + 1;                      // afterShot below takes it to 16 - thrown
+  int left[2] = {(thrown + 1) / 2, thrown / 2};  // BLACK throws first
+  std::vector<Rest> placed;
+  while (static_cast<int>(placed.size()) < n) {
+    double x, y;
+    if (e.closeOpen12() < 1.7) {  // in the house
+      const double r = 1.9 * std::sqrt(u(0.0, 1.0)), a = u(0.0, 2.0 * M_PI);
+      x = r * std::cos(a), y = r * std::sin(a);
+    } else {  // guards
+      x = u(-1.5, 1.5), y = u(-6.0, -2.0);
+    }
+    x = static_cast<float>(x), y = static_cast<float>(y);
+    if (!isInPlayArea(x, y)) continue;
+    bool clear = true;
+    for (const Rest& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
+    if (!clear) continue;
+    int col = e.index(2);
+    if (left[col] == 0) col = 1 - col;
+    --left[col];
+    placed.push_back({col, x, y});
+    b.setStone(col, x, y);
+  }
+  b.afterShot(SHOT_REBUILT);
+  for (auto& row : b.state) {
+    for (uint32_t& w : row) w &= ~STONE_PROTECTED;
+  }
+  const Rest& t = placed[e.index(n)];
+  const int spin = e.index(2);
+  const double kind = u(0.0, 1.0);
+  if (kind < 0.4) {  // take-out
+    s.shot = aimThrough(t.x, t.y, u(2.0, 8.0), spin);
+  } else if (kind < 0.7) {  // raise or tap
+    s.shot = aimThrough(t.x, t.y, u(0.3, 2.0), spin);
+  } else {  // a draw to rest against the stone, from its front or side
+    const double a = u(-0.6 * M_PI, 0.6 * M_PI), d = u(0.15, 0.29);
+    s.shot = aimThrough(t.x + d * std::sin(a), t.y - d * std::cos(a), u(0.01, 0.1), spin);
+  }
+  return s;
+}
+
+inline std::vector<Rest> fastRests(const Shot& s) {
+  ThinkBoard b = s.board;
+  simulateShot(b, s.shot);
+  return restsOf(b);
+}
+
+// The whole throw in the exact model, from the release point, with step dt.
+inline std::vector<Rest> exactRests(const Shot& s, double dt) {
+  ExactSimulator sim;
+  sim.loadStone(FX_TEE, THROW_Y, s.shot.vx, s.shot.vy, s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
+                static_cast<uint32_t>(s.board.getTurn() % 2), true);
+  for (const Rest& p : restsOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
+  sim.runExact(dt);
+  std::vector<Rest> out;
+  for (int i = 0; i < sim.size(); ++i) {
+    const double x = sim.position(i).x, y = sim.position(i).y;
+    if (isInPlayArea(x, y)) out.push_back({static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y});
+  }
+  return out;
+}
+
+// A stone that some model moved: not at its place on the board before.
+inline bool touched(const Shot& s, const std::vector<Rest>& after) {
+  const std::vector<Rest> before = restsOf(s.board);
+  for (const Rest& p : before) {
+    bool still = false;
+    for (const Rest& q : after) still = still || (q.x == p.x && q.y == p.y);
+    if (!still) return true;
+  }
+  return after.size() > before.size() + 1;
+}
+
+struct Comparison {
+  bool sameSet;    // the same number of stones of each colour in play
+  double largest;  // with the same set: the largest distance, stones paired to make it least
+};
+
+inline Comparison compare(std::vector<Rest> a, std::vector<Rest> b) {
+  // Stones at the very same place are the same stone, untouched in both.
+  for (size_t i = 0; i < a.size();) {
+    auto same = std::find_if(b.begin(), b.end(), [&](const Rest& q) {
+      return q.col == a[i].col && q.x == a[i].x && q.y == a[i].y;
+    });
+    if (same == b.end()) {
+      ++i;
+      continue;
+    }
+    b.erase(same);
+    a.erase(a.begin() + static_cast<long>(i));
+  }
+  Comparison c{true, 0.0};
+  for (int col = 0; col < 2; ++col) {
+    std::vector<Rest> pa, pb;
+    for (const Rest& p : a)
+      if (p.col == col) pa.push_back(p);
+    for (const Rest& p : b)
+      if (p.col == col) pb.push_back(p);
+    if (pa.size() != pb.size()) return {false, 0.0};
+    // The pairing whose largest distance is least, over all pairings (few
+    // stones move in a shot).
+    std::vector<size_t> perm(pb.size());
+    for (size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    double best = pa.empty() ? 0.0 : 1e9;
+    do {
+      double worst = 0.0;
+      for (size_t i = 0; i < pa.size() && worst < best; ++i)
+        worst = std::max(worst, std::hypot(pa[i].x - pb[perm[i]].x, pa[i].y - pb[perm[i]].y));
+      best = std::min(best, worst);
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    c.largest = std::max(c.largest, best);
+  }
+  return c;
+}
+
+struct Figures {
+  int shots = 0;
+  double median = 0, p90 = 0, p99 = 0;  // of the largest distance per shot with the same set (m)
+  double setDiffers = 0;                // share of shots whose sets in play differ
+};
+
+// Draws shots from seed until count of them touch a stone in either model.
+inline Figures measure(uint32_t seed, int count, double dt) {
+  DsfmtEngine e(seed);
+  std::vector<double> largest;
+  int differ = 0, shots = 0;
+  while (shots < count) {
+    const Shot s = randomShot(e);
+    const std::vector<Rest> fast = fastRests(s), exact = exactRests(s, dt);
+    if (!touched(s, fast) && !touched(s, exact)) continue;
+    ++shots;
+    const Comparison c = compare(fast, exact);
+    if (c.sameSet) {
+      largest.push_back(c.largest);
+    } else {
+      ++differ;
+    }
+  }
+  std::sort(largest.begin(), largest.end());
+  auto at = [&](double q) {
+    return largest.empty() ? 0.0 : largest[static_cast<size_t>(q * (largest.size() - 1) + 0.5)];
+  };
+  return {shots, at(0.5), at(0.9), at(0.99), static_cast<double>(differ) / shots};
+}
+
+}  // namespace Kelp::agreement
