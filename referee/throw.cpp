@@ -3,26 +3,19 @@
 #include "kelpsimulator/check.h"
 #include "kelpsimulator/primitive.h"
 #include "kelpsimulator/simulator.h"
+#include "kelpsimulator/thinkboard.h"
 
 namespace Kelp::Referee {
 namespace {
 
-constexpr uint32_t PROTECTED_TAG = 8;  // the simulator's STONE_PROTECTED bit
-constexpr int SLOT_SHIFT = 8;          // the slot number rides above the state bits
-// No throw runs longer than this (s): stones stop after a few seconds.
-constexpr double MAX_RUN_TIME = 600.0;
+constexpr int SLOT_SHIFT = 8;  // the slot number rides above the state bits
 
 uint32_t tagFor(int slot, bool prot) {
-  return static_cast<uint32_t>(slot % 2) | (prot ? PROTECTED_TAG : 0u) |
+  return static_cast<uint32_t>(slot % 2) | (prot ? STONE_PROTECTED : 0u) |
          (static_cast<uint32_t>(slot) << SLOT_SHIFT);
 }
 int slotOf(uint32_t tag) {
   return static_cast<int>(tag >> SLOT_SHIFT);
-}
-
-// The simulator's own in-play test: strict, in single precision.
-bool inPlayDuringRun(const b2Vec2& p) {
-  return -2.23f < p.x && p.x < 2.23f && -36.545f < p.y && p.y < 1.975f;
 }
 
 void load(ExactSimulator& sim, const Sheet& before, int slot, const ShotVector& shot,
@@ -34,76 +27,43 @@ void load(ExactSimulator& sim, const Sheet& before, int slot, const ShotVector& 
   }
 }
 
-void slideBody(b2Body* b, double d) {
-  const b2Vec2 v = b->GetLinearVelocity();
-  const SlideResult r = slide(d, v.x, v.y, b->GetAngularVelocity());
-  b->SetLinearVelocity(b2Vec2(static_cast<float>(r.vx), static_cast<float>(r.vy)));
-  b->SetAngularVelocity(static_cast<float>(r.w));
-}
-
 bool atRest(const b2Body* b) {
   const b2Vec2 v = b->GetLinearVelocity();
   return v.x == 0.0f && v.y == 0.0f;
 }
 
-void dropStill(ThrowResult& result) {
-  for (auto& path : result.paths) {
-    if (path.size() == 1) path.clear();
-  }
-}
+// Samples the paths of the moving stones from the run itself: every stone
+// where it starts, the moving ones every few steps, and each where it stops
+// or leaves play. Stones that never move are dropped at the end.
+class PathSampler final : public StepObserver {
+ public:
+  PathSampler(ThrowResult& result, int every) : result_(result), every_(every) {}
 
-// The same run as runExact (the same world steps and friction updates), with
-// the positions of the moving stones sampled on the way. Slots are kept
-// compact as all moving, which the simulator's teardown accepts.
-void samplePaths(ExactSimulator& sim, const ThrowSettings& settings, ThrowResult& result) {
-  sim.moving += sim.stopped;
-  sim.stopped = 0;
-  const double d = settings.dt * FRICTION;
-  const long maxSteps = static_cast<long>(MAX_RUN_TIME / settings.dt);
-  auto sample = [&](int i) {
-    const b2Vec2 p = sim.body[i]->GetPosition();
-    result.paths[slotOf(sim.tag[i])].push_back({p.x, p.y});
-  };
-  // Every stone's path starts where it lies; those that never move are
-  // dropped at the end.
-  for (int i = 0; i < sim.moving; ++i) {
-    sample(i);
-    if (!atRest(sim.body[i])) slideBody(sim.body[i], d / 2);
+  void started(const ExactSimulator& sim) override {
+    for (int i = 0; i < sim.size(); ++i) sample(sim, i);
   }
-  for (long step = 1; step <= maxSteps; ++step) {
-    sim.world.Step(static_cast<float>(settings.dt), 10, 10);
-    bool anyMoving = false;
-    for (int i = 0; i < sim.moving;) {
-      b2Body* b = sim.body[i];
-      if (atRest(b)) {
-        ++i;
-        continue;
-      }
-      if (!inPlayDuringRun(b->GetPosition())) {
-        sample(i);
-        // A protected guard out of play ends the run where it stands.
-        if (sim.tag[i] & PROTECTED_TAG) return dropStill(result);
-        sim.world.DestroyBody(b);
-        const int last = --sim.moving;
-        sim.body[i] = sim.body[last];
-        sim.tag[i] = sim.tag[last];
-        sim.body[last] = nullptr;
-        continue;
-      }
-      anyMoving = true;
-      if (step % settings.sampleEvery == 0) sample(i);
-      ++i;
-    }
-    if (!anyMoving) break;
+  void leaving(const ExactSimulator& sim, int i, int) override { sample(sim, i); }
+  void stepped(const ExactSimulator& sim, int n) override {
     for (int i = 0; i < sim.moving; ++i) {
-      if (atRest(sim.body[i])) continue;
-      slideBody(sim.body[i], d);
-      // A stone that has just stopped ends its path where it lies.
-      if (atRest(sim.body[i])) sample(i);
+      if (n % every_ == 0) sample(sim, i);
+      if (atRest(sim.body[i])) sample(sim, i);  // it has just stopped
     }
   }
-  dropStill(result);
-}
+  void dropStill() {
+    for (auto& path : result_.paths) {
+      if (path.size() == 1) path.clear();
+    }
+  }
+
+ private:
+  void sample(const ExactSimulator& sim, int i) {
+    const b2Vec2 p = sim.position(i);
+    result_.paths[slotOf(sim.tagOf(i))].push_back({p.x, p.y});
+  }
+
+  ThrowResult& result_;
+  int every_;
+};
 
 }  // namespace
 
@@ -113,24 +73,21 @@ ThrowResult throwStone(const Sheet& before, int slot, const ShotVector& shot,
   KELP_CHECK(0 <= slot && slot < SHOTS_PER_END);
   KELP_CHECK(!before[slot].inPlay);
   ThrowResult result;
+  PathSampler sampler(result, settings.sampleEvery);
   {
     ExactSimulator sim;
     load(sim, before, slot, shot, protect);
-    sim.runExact(settings.dt);
+    sim.runExact(settings.dt, settings.samplePaths ? &sampler : nullptr);
+    result.foul = sim.endedOnFoul();
     for (int i = 0; i < sim.size(); ++i) {
       const b2Vec2 p = sim.position(i);
-      if ((sim.tagOf(i) & PROTECTED_TAG) && !inPlayDuringRun(p)) result.foul = true;
       result.after[slotOf(sim.tagOf(i))] = {true, p.x, p.y};
     }
   }
+  sampler.dropStill();
   if (result.foul) {
     result.after = before;
     result.after[slot].inPlay = false;
-  }
-  if (settings.samplePaths) {
-    ExactSimulator sim;
-    load(sim, before, slot, shot, protect);
-    samplePaths(sim, settings, result);
   }
   return result;
 }

@@ -116,10 +116,11 @@ bool atRest(const b2Body* b) {
 
 }  // namespace
 
-int ExactSimulator::runExact(double dt) {
+int ExactSimulator::runExact(double dt, StepObserver* observer) {
   const double d = dt * FRICTION;
   const float step = static_cast<float>(dt);
 
+  if (observer != nullptr) observer->started(*this);
   // Leapfrog: the velocities run half a friction step ahead of the positions
   // that Box2D integrates.
   slideAll(d / 2.0);
@@ -142,6 +143,7 @@ int ExactSimulator::runExact(double dt) {
         ++i;
         continue;
       }
+      if (observer != nullptr) observer->leaving(*this, i, n + 1);
       if ((tag[i] & STONE_PROTECTED) != 0) {
         // A guard the free guard zone protects was knocked out: the shot is
         // illegal as a whole, so there is nothing more worth simulating.
@@ -186,6 +188,7 @@ int ExactSimulator::runExact(double dt) {
       return n;
     }
     slideAll(d);
+    if (observer != nullptr) observer->stepped(*this, n + 1);
   }
 }
 

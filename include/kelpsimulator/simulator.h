@@ -32,6 +32,27 @@ struct SlideResult {
 // A stone whose speed is at most d stops: velocity (0, 0), w 0.
 SlideResult slide(double d, double vx, double vy, double w);
 
+class ExactSimulator;
+
+// Watches a run of the exact model step by step, for callers that need more
+// than where the stones end (the referee draws the stones' paths from it).
+// Slot numbers are the simulator's at the moment of the call.
+class StepObserver {
+ public:
+  // Before the first step: every stone where it lies.
+  virtual void started(const ExactSimulator& sim) = 0;
+  // Slot i has left play in step n (from 1), before it is removed, or before
+  // the run ends when it was protected.
+  virtual void leaving(const ExactSimulator& sim, int i, int n) = 0;
+  // After step n and the friction that follows it: slots 0 .. moving-1 moved
+  // in the step (those hit in it included); those at rest now have just
+  // stopped. Not called after the step in which every stone came to rest.
+  virtual void stepped(const ExactSimulator& sim, int n) = 0;
+
+ protected:
+  ~StepObserver() = default;
+};
+
 // One run of the exact model: built, loaded, run once, read back, destroyed.
 class ExactSimulator {
  public:
@@ -47,8 +68,12 @@ class ExactSimulator {
 
   // Steps with dt seconds (given to Box2D in single precision) until every
   // stone rests or a protected stone leaves play (then returns 0 at once).
-  // Returns the number of full steps taken.
-  int runExact(double dt);
+  // Returns the number of full steps taken. observer, when given, watches
+  // every step.
+  int runExact(double dt, StepObserver* observer = nullptr);
+  // After runExact: the run stopped because a protected stone left play (the
+  // only way it ends with stones still moving).
+  bool endedOnFoul() const { return moving > 0; }
 
   // Stones still held: slots 0 .. size()-1.
   int size() const { return moving + stopped; }
