@@ -1,6 +1,8 @@
 #include "driver/experiment.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -86,10 +88,30 @@ ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[
 }
 
 bool RunExperiment(const std::vector<std::string>& tokens, ClientField&) {
+  return runExperiment(
+      tokens, {".", std::cout, [](ExperimentSlot slots[2]) { makeExperimentSlots(slots, 1000); },
+               &timeSeed});
+}
+
+bool runExperiment(const std::vector<std::string>& tokens, const ExperimentSetup& setup) {
   if (tokens.size() > 4) return false;
-  std::ofstream shots("shot.txt");
-  std::ofstream results("result.txt");
-  std::ofstream aggregate("aggregate.txt");
+  std::ostream& console = setup.console;
+  // The results exist nowhere else: a file that cannot be created stops the
+  // command before any game is played.
+  std::ofstream files[3];
+  const char* names[3] = {"shot.txt", "result.txt", "aggregate.txt"};
+  for (int i = 0; i < 3; ++i) {
+    errno = 0;
+    files[i].open(setup.folder / names[i]);
+    if (!files[i]) {
+      console << tokens[0] << ": cannot create " << names[i] << ": "
+              << (errno != 0 ? std::strerror(errno) : "unknown error") << std::endl;
+      return false;
+    }
+  }
+  std::ofstream& shots = files[0];
+  std::ofstream& results = files[1];
+  std::ofstream& aggregate = files[2];
 
   int games = 1;
   int ends = 10;
@@ -99,8 +121,8 @@ bool RunExperiment(const std::vector<std::string>& tokens, ClientField&) {
     const std::optional<int32_t> g = toInt(tokens[1]);
     const std::optional<int32_t> e = tokens.size() == 4 ? toInt(tokens[2]) : std::optional(10);
     if (!g || !e) {
-      std::cout << "error number," << tokens[0] << "," << printable(g ? tokens[2] : tokens[1])
-                << std::endl;
+      console << "error number," << tokens[0] << "," << printable(g ? tokens[2] : tokens[1])
+              << std::endl;
       return false;
     }
     games = *g;
@@ -108,15 +130,15 @@ bool RunExperiment(const std::vector<std::string>& tokens, ClientField&) {
   }
 
   ExperimentSlot slots[2];
-  makeExperimentSlots(slots, 1000);
+  setup.makeSlots(slots);
   const ExperimentTotals totals =
-      playExperiment(games, ends, slots, {std::cout, shots, results}, &timeSeed);
+      playExperiment(games, ends, slots, {console, shots, results}, setup.seedForGame);
 
-  std::cout << slots[0].name << "win " << totals.wins[0] << std::endl;
-  std::cout << slots[1].name << "win " << totals.wins[1] << std::endl;
-  std::cout << "draw num " << totals.draws << std::endl;
+  console << slots[0].name << "win " << totals.wins[0] << std::endl;
+  console << slots[1].name << "win " << totals.wins[1] << std::endl;
+  console << "draw num " << totals.draws << std::endl;
   aggregate << totals.wins[0] << ',' << totals.wins[1] << ',' << totals.draws << std::endl;
-  std::cout << "Run Command End" << std::endl;
+  console << "Run Command End" << std::endl;
   return false;
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -54,10 +56,22 @@ struct ExperimentOutputs {
 ExperimentTotals playExperiment(int games, int ends, const ExperimentSlot slots[2],
                                 const ExperimentOutputs& out, uint32_t (*seedForGame)());
 
+// Where a Run works and with whom: the handler runs in the working
+// directory with the two built-in slots; tests give a folder of their own
+// and cheap players.
+struct ExperimentSetup {
+  std::filesystem::path folder;  // where shot.txt, result.txt and aggregate.txt go
+  std::ostream& console;
+  std::function<void(ExperimentSlot slots[2])> makeSlots;
+  uint32_t (*seedForGame)();
+};
+
 // The "Run" handler: games and ends from the message (none: 1 game of 10
 // ends; one number: that many games of 10 ends; two: games and ends; more:
-// nothing at all). Always returns false, which ends the program.
+// nothing at all). A result file that cannot be created is reported in one
+// line, and no game is played. Always returns false, which ends the program.
 bool RunExperiment(const std::vector<std::string>& tokens, ClientField& field);
+bool runExperiment(const std::vector<std::string>& tokens, const ExperimentSetup& setup);
 
 // The two slots of the experiment: "improve" (PrimitiveR) and "original"
 // (Pebble_original), each thinking time_limit_ms per shot.

@@ -103,6 +103,15 @@ TEST(Experiment, WithoutGamesTooManyNumbersAndNoNumber) {
   EXPECT_EQ(runToEnd(empty, "Run 1 1 1", TIMEOUT), "");
   EXPECT_TRUE(fs::is_empty(empty.path()));
 
+  // A result file that cannot be created (a folder of its name is there):
+  // one line naming it and the reason, no game, and the end.
+  for (const char* f : {"shot.txt", "result.txt", "aggregate.txt"}) {
+    TempDir d;
+    fs::create_directory(d.path() / f);
+    EXPECT_EQ(runToEnd(d, "run 1 1", TIMEOUT), "run: cannot create "s + f + ": Is a directory\n");
+    EXPECT_TRUE(fs::is_directory(d.path() / f));
+  }
+
   // A count that is no number: one line saying so, no game, and the end.
   for (const auto& [m, said] : std::vector<std::pair<std::string, std::string>>{
            {"Run x", "error number,Run,x\n"},

@@ -10,11 +10,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kelpsimulator/trajectory.h"
 #include "player/curling.h"
 #include "support/tables.h"
+#include "support/tempdir.h"
 #include "support/text.h"
 
 namespace {
@@ -123,6 +125,35 @@ TEST(PlayExperiment, GamesOfNoEndAreDrawsWithTenZeros) {
   EXPECT_EQ(p.totals.draws, 2);
   EXPECT_EQ(p.console.size(), 2u) << "a header per game and no shot";
   EXPECT_TRUE(p.shots.empty());
+}
+
+// The handler itself with scripted players: no number plays one game of ten
+// ends, one number that many games of ten ends, and the files go to the
+// folder given.
+TEST(RunExperiment, DefaultCountsAreOneGameAndTenEnds) {
+  for (const auto& [tokens, games] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"Run", "\n"}, 1}, {{"run", "3", "\n"}, 3}}) {
+    KelpTest::TempDir dir;
+    std::ostringstream console;
+    seedCalls = 0;
+    const ExperimentSetup setup{
+        dir.path(), console,
+        [](ExperimentSlot slots[2]) {
+          slots[0] = {std::make_shared<ScriptedPlayer>(std::set<int>{}), "zero"};
+          slots[1] = {std::make_shared<ScriptedPlayer>(std::set<int>{}), "one"};
+        },
+        &countingSeed};
+    EXPECT_FALSE(runExperiment(tokens, setup));
+    EXPECT_EQ(seedCalls, games);
+    const std::vector<std::string> out = split(console.str(), '\n');
+    ASSERT_EQ(out.size(), games * (1u + 160) + 4) << tokens[0];
+    EXPECT_EQ(out.back(), "Run Command End");
+    EXPECT_EQ(split(KelpTest::readFile(dir.path() / "shot.txt"), '\n').size(), games * 160u);
+    EXPECT_EQ(split(KelpTest::readFile(dir.path() / "result.txt"), '\n'),
+              std::vector<std::string>(games, "0,0,0,0,0,0,0,0,0,0,"));
+    EXPECT_EQ(KelpTest::readFile(dir.path() / "aggregate.txt"),
+              "0,0," + std::to_string(games) + "\n");
+  }
 }
 
 // Real players on 5 ms, two games of three ends: the line counts, one seed
