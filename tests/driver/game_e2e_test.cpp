@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -55,6 +56,29 @@ std::string stampNow() {
                 t.tm_min);
   return buf;
 }
+
+// A time zone fourteen hours ahead of UTC for this process and the kelp it
+// starts, so that a log directory named in UTC shows; the old zone comes
+// back at the end.
+class FarTimeZone {
+ public:
+  FarTimeZone() {
+    if (const char* tz = std::getenv("TZ")) old_ = tz;
+    ::setenv("TZ", "UTC-14", 1);
+    ::tzset();
+  }
+  ~FarTimeZone() {
+    if (old_) {
+      ::setenv("TZ", old_->c_str(), 1);
+    } else {
+      ::unsetenv("TZ");
+    }
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
 
 // Sleeps past the end of the minute when fewer than ten seconds of it are left.
 void waitForFreshMinute() {
@@ -181,6 +205,11 @@ void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a) {
 }
 
 TEST(Game, ScriptedGameOverThePipes) {
+  const FarTimeZone zone;
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  ASSERT_NE(localNow().tm_hour, utc.tm_hour) << "local time must differ from UTC here";
   TempDir dir;
   ChildProcess kelp(KELP_BINARY_DIR "/kelp", {}, dir.str());
   const fs::path logs = dir.path() / "Pebble_original_log";
