@@ -30,23 +30,15 @@ void mergeWorker(Tree& root, const Tree& worker) {
 
 namespace {
 
-// The candidate shots of the player's position as the root's children,
-// searched in parallel; better(a, b) says whether a later child a replaces
-// the current choice b.
-template <class Block, class Better>
-ThinkResult think(const Block& block, const CurlingGameState& game_state, Better better) {
-  Tree root;
-  game_state.getCandidates(root.children);
-  Tree merged = ParallelSearch(block, game_state, root);
+// The first child for which better(child, choice so far) never held.
+template <class Better>
+const Tree& firstBest(const Tree& merged, Better better) {
   KELP_CHECK(!merged.children.empty());
   const Tree* best = &merged.children.front();
   for (const Tree& c : merged.children) {
     if (better(c.move.uct_state, best->move.uct_state)) best = &c;
   }
-  Move chosen = best->move;
-  chosen.move_state.vy = -chosen.move_state.vy;  // board frame -> record frame
-  return ThinkResult{chosen, static_cast<int>(merged.move.uct_state.playouts),
-                     static_cast<int>(merged.children.size())};
+  return *best;
 }
 
 }  // namespace
@@ -61,8 +53,12 @@ bool Pebble_original::Init() {
 
 ThinkResult Pebble_original::Think(CurlingGameState state) {
   game_state = state;
-  return think(uct, game_state,
-               [](const UCTState& a, const UCTState& b) { return a.visits > b.visits; });
+  return thinkWith(uct, game_state, &Pebble_original::choose);
+}
+
+const Tree& Pebble_original::choose(const Tree& merged) {
+  return firstBest(merged,
+                   [](const UCTState& a, const UCTState& b) { return a.visits > b.visits; });
 }
 
 PrimitiveR::PrimitiveR(int unused, int time_limit, double exploration)
@@ -76,6 +72,9 @@ bool PrimitiveR::Init() {
 
 ThinkResult PrimitiveR::Think(CurlingGameState state) {
   game_state = state;
-  return think(primitive, game_state,
-               [](const UCTState& a, const UCTState& b) { return a.mean > b.mean; });
+  return thinkWith(primitive, game_state, &PrimitiveR::choose);
+}
+
+const Tree& PrimitiveR::choose(const Tree& merged) {
+  return firstBest(merged, [](const UCTState& a, const UCTState& b) { return a.mean > b.mean; });
 }

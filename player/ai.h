@@ -50,6 +50,8 @@ class Pebble_original final : public BaseAI<ThinkResult> {
   Pebble_original(int time_limit, double exploration);
   bool Init() override;
   ThinkResult Think(CurlingGameState state) override;
+  // The child thrown after the search: the first with the most visits.
+  static const Tree& choose(const Tree& merged);
 };
 
 // Flat Monte-Carlo player.
@@ -64,6 +66,8 @@ class PrimitiveR final : public BaseAI<ThinkResult> {
   PrimitiveR(int unused, int time_limit, double exploration);
   bool Init() override;
   ThinkResult Think(CurlingGameState state) override;
+  // The child thrown after the search: the first with the largest mean.
+  static const Tree& choose(const Tree& merged);
 };
 
 // ---- Parallel search ----
@@ -128,4 +132,20 @@ Tree ParallelSearch(const Block& block, const CurlingGameState& state, Tree& roo
     mergeWorker(root, worker);
   }
   return std::move(root);
+}
+
+// Think's road once the player is known: the candidate shots of the position
+// as the root's children, searched in parallel with block, the child that
+// choose picks, its vy turned into the record frame, the workers' summed
+// count and the number of candidates.
+template <class Block>
+ThinkResult thinkWith(const Block& block, const CurlingGameState& state,
+                      const Tree& (*choose)(const Tree&)) {
+  Tree root;
+  state.getCandidates(root.children);
+  const Tree merged = ParallelSearch(block, state, root);
+  Move chosen = choose(merged).move;
+  chosen.move_state.vy = -chosen.move_state.vy;  // board frame -> record frame
+  return ThinkResult{chosen, static_cast<int>(merged.move.uct_state.playouts),
+                     static_cast<int>(merged.children.size())};
 }

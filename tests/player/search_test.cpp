@@ -1,5 +1,7 @@
 // The UCT and flat searches and the players' parallel search: statistics,
 // selection, expansion, the merge and the choice of the best child.
+#include <atomic>
+
 #include "fixture.h"
 #include "player/ai.h"
 
@@ -45,6 +47,28 @@ TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChil
     EXPECT_EQ(std::get<0>(r).move_state.vx, first.vx);
     EXPECT_EQ(std::get<0>(r).move_state.vy, -first.vy);  // record frame
   }
+}
+
+void expectSameTree(const Tree& a, const Tree& b) {
+  ASSERT_EQ(a.children.size(), b.children.size());
+  EXPECT_EQ(a.move.move_state.label, b.move.move_state.label);
+  EXPECT_EQ(a.move.uct_state.visits, b.move.uct_state.visits);
+  EXPECT_EQ(a.move.uct_state.playouts, b.move.uct_state.playouts);
+  EXPECT_EQ(a.move.uct_state.sum, b.move.uct_state.sum);
+  for (size_t i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i]);
+}
+
+TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
+  // Whatever number of iterations the clock allows, the tree is the one that
+  // as many iterations give, each handed the engine fresh from its seed.
+  const CurlingGameState s = position(3, {{BLACK, 0.1, 0.2}, {WHITE, -0.5, -0.4}});
+  const Tree searched = UCTAlgorithm{SearchParameters{60, 1, 0.25}}.SearchSeeded(s, rootOf(s), 5);
+  const uint32_t n = searched.move.uct_state.playouts;
+  ASSERT_GT(n, rootOf(s).children.size()) << "the root's children were all visited";
+  Tree replayed = rootOf(s);
+  std::vector<Tree> scratch;
+  for (uint32_t i = 0; i < n; ++i) UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
+  expectSameTree(searched, replayed);
 }
 
 TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
@@ -97,6 +121,18 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   EXPECT_EQ(child.move.uct_state.playouts, 31u);
   EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
   EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
+  // Exploration grows with ln N, N the parent's playouts: with N = 3 the
+  // second child (two visits, mean 0.115) scores above the first (one
+  // visit, mean 0); ln(N + 1) would reverse that.
+  {
+    Tree two;
+    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
+    two.children[0].move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
+    two.children[1].move.uct_state = UCTState{2, 2, 0.23, 0.115, 0.0};
+    two.move.uct_state.playouts = 3;
+    UCT.Iterate(s, two, scratch, engine);
+    EXPECT_EQ(two.children[1].move.uct_state.visits, 3u);
+  }
   // Equal scores pick the earlier child; a strictly better later one wins.
   for (double later : {0.0, 1e-9}) {
     Tree two;
@@ -121,6 +157,47 @@ TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {
     total += previous = st.visits;
   }
   EXPECT_EQ(root.move.uct_state.playouts, total);
+}
+
+TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
+  // Two throws left: each child's shot, then a playout of one throw.
+  const CurlingGameState s = position(2, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
+  const Tree searched = Primitive{SearchParameters{60, 1, 0.25}}.SearchSeeded(s, rootOf(s), 11);
+  // The same playouts one after another, pass by pass: the throws advance
+  // one engine, each playout starts from a copy of it as it stands.
+  Tree replayed = rootOf(s);
+  Kelp::DsfmtEngine e(11);
+  std::vector<Tree> scratch;
+  for (uint32_t n = 0; n < searched.move.uct_state.playouts; ++n) {
+    UCTState& st = replayed.children[n % replayed.children.size()].move.uct_state;
+    CurlingGameState next = s;
+    next.executeShot(replayed.children[n % replayed.children.size()].move.move_state, e);
+    next = Playout(next, scratch, e);
+    st.sum += CurlingGameState::reward(s, next);
+    st.visits += 1;
+  }
+  ASSERT_GT(searched.move.uct_state.playouts, replayed.children.size()) << "a second pass began";
+  for (size_t i = 0; i < replayed.children.size(); ++i) {
+    EXPECT_EQ(searched.children[i].move.uct_state.visits,
+              replayed.children[i].move.uct_state.visits);
+    EXPECT_NEAR(searched.children[i].move.uct_state.sum, replayed.children[i].move.uct_state.sum,
+                1e-9)
+        << "child " << i;
+  }
+}
+
+TEST(Primitive, APassIsCutByTheTimeLimit) {
+  // Twenty copies of the empty sheet's candidates: a pass of full-end
+  // playouts that no machine finishes in the one millisecond allowed.
+  const CurlingGameState s = position(16, {});
+  Tree root;
+  for (int k = 0; k < 20; ++k) s.getCandidates(root.children);
+  const Tree searched = Primitive{SearchParameters{1, 1, 0.25}}.SearchSeeded(s, root, 3);
+  const uint32_t n = searched.move.uct_state.playouts;
+  EXPECT_GE(n, 1u);
+  EXPECT_LT(n, root.children.size());
+  for (size_t i = 0; i < root.children.size(); ++i)
+    EXPECT_EQ(searched.children[i].move.uct_state.visits, i < n ? 1u : 0u) << i;
 }
 
 // A stand-in search that marks the copy of the root it was given.
@@ -158,6 +235,43 @@ TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
   mergeWorker(into, odd);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
   EXPECT_EQ(into.children[1].move.uct_state.visits, 16u);
+}
+
+// Stand-in workers that return 1, 2, 3 and 4 iterations, in whatever order
+// they run; child i gets i + 1 visits.
+std::atomic<uint32_t> workerCalls{0};
+struct CountingSearch {
+  Tree Search(CurlingGameState, Tree root) const {
+    root.move.uct_state.playouts = ++workerCalls;
+    for (size_t i = 0; i < root.children.size(); ++i)
+      root.children[i].move.uct_state = UCTState{static_cast<uint32_t>(i + 1), 0, 0.0, 0.0, 0.0};
+    return root;
+  }
+};
+
+TEST(Think, CountIsTheWorkersSumAndEachPlayerChoosesByItsOwnRule) {
+  const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
+  workerCalls = 0;
+  const ThinkResult r = thinkWith(CountingSearch{}, s, &Pebble_original::choose);
+  EXPECT_EQ(std::get<1>(r), 1 + 2 + 3 + 4);
+  EXPECT_EQ(std::get<2>(r), 38);
+  Tree expected = rootOf(s);
+  shuffleChildren(expected.children);
+  const CurlingMoveState& most = expected.children.back().move.move_state;  // 4 * 38 visits
+  EXPECT_EQ(std::get<0>(r).move_state.label, most.label);
+  EXPECT_EQ(std::get<0>(r).move_state.vy, -most.vy);
+  EXPECT_EQ(std::get<0>(r).uct_state.visits, 4u * 38);
+
+  // Two children: one with more visits, the other with the higher mean.
+  Tree two;
+  two.children.resize(2);
+  two.children[0].move.uct_state = UCTState{9, 9, 4.5, 0.5, 0.0};
+  two.children[1].move.uct_state = UCTState{3, 3, 4.5, 1.5, 0.0};
+  EXPECT_EQ(&Pebble_original::choose(two), &two.children[0]);
+  EXPECT_EQ(&PrimitiveR::choose(two), &two.children[1]);
+  std::swap(two.children[0].move, two.children[1].move);
+  EXPECT_EQ(&Pebble_original::choose(two), &two.children[1]);
+  EXPECT_EQ(&PrimitiveR::choose(two), &two.children[0]);
 }
 
 }  // namespace
