@@ -109,12 +109,10 @@ void BM_Playout(benchmark::State& state, CurlingGameState (*make)()) {
 }
 BENCHMARK_CAPTURE(BM_Playout, empty, emptyEnd);
 
-// The playout loop with its two parts timed apart: candidate generation and
-// shot execution (the physics).
+// The playout loop with its two parts timed apart: choosing the candidate
+// (its count, the draw and its shot vector) and shot execution (the physics).
 void BM_PlayoutShare(benchmark::State& state) {
   const CurlingGameState start = emptyEnd();
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
   Kelp::DsfmtEngine engine(1);
   using Clock = std::chrono::steady_clock;
   Clock::duration candidates{}, physics{};
@@ -122,14 +120,13 @@ void BM_PlayoutShare(benchmark::State& state) {
     CurlingGameState s = start;
     while (!s.IsFinalState()) {
       const auto t0 = Clock::now();
-      s.getCandidates(scratch);
+      const CandidatePicker picker(s);
+      const Kelp::ShotVector shot = picker.shot(engine.index(picker.count()));
       const auto t1 = Clock::now();
-      const int i = engine.index(static_cast<int>(scratch.size()));
-      s.executeShot(scratch[i].move.move_state, engine);
+      s.executeShot(shot, engine);
       const auto t2 = Clock::now();
       candidates += t1 - t0;
       physics += t2 - t1;
-      scratch.clear();
     }
   }
   const double total = std::chrono::duration<double>(candidates + physics).count();
