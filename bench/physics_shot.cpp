@@ -4,73 +4,11 @@
 // counting malloc as well catches C code (Box2D allocates through malloc).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
+#include "bench/alloc_counter.h"
 #include "kelpsimulator/shot.h"
 #include "kelpsimulator/simulator.h"
-
-namespace {
-
-std::atomic<long> allocations{0};  // operator new
-std::atomic<long> mallocs{0};      // malloc, calloc, realloc (operator new included)
-
-}  // namespace
-
-// glibc's own entry points, so that the counting malloc can forward to them.
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void __libc_free(void*);
-
-void* malloc(std::size_t n) {
-  mallocs.fetch_add(1, std::memory_order_relaxed);
-  return __libc_malloc(n);
-}
-void* calloc(std::size_t n, std::size_t size) {
-  mallocs.fetch_add(1, std::memory_order_relaxed);
-  return __libc_calloc(n, size);
-}
-void* realloc(void* p, std::size_t n) {
-  mallocs.fetch_add(1, std::memory_order_relaxed);
-  return __libc_realloc(p, n);
-}
-void free(void* p) {
-  __libc_free(p);
-}
-}
-
-// The replacements pair malloc with free; GCC sees operator new inlined into
-// callers and flags the free as mismatched.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t n) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -138,12 +76,10 @@ Setup setupFor(Position p) {
 }
 
 void countAllocations(benchmark::State& state, long before, long beforeMalloc) {
-  const long made = allocations.load() - before;
-  const long madeMalloc = mallocs.load() - beforeMalloc;
-  state.counters["allocs_per_throw"] =
-      benchmark::Counter(static_cast<double>(made), benchmark::Counter::kAvgIterations);
-  state.counters["mallocs_per_throw"] =
-      benchmark::Counter(static_cast<double>(madeMalloc), benchmark::Counter::kAvgIterations);
+  state.counters["allocs_per_throw"] = benchmark::Counter(
+      static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+  state.counters["mallocs_per_throw"] = benchmark::Counter(
+      static_cast<double>(mallocs.load() - beforeMalloc), benchmark::Counter::kAvgIterations);
 }
 
 void BM_FastShot(benchmark::State& state, Position p) {

@@ -61,8 +61,10 @@ class Tree {
 void swap(Tree& a, Tree& b) noexcept;
 
 // Finishes the end from s by uniformly random candidate shots, each thrown
-// with execution error from e (which advances across the steps). Candidates
-// are generated into scratch, which is left empty with its capacity kept.
+// with execution error from e (which advances across the steps). Each step
+// draws over the count of candidates and computes only the chosen one, so
+// nothing is allocated; scratch is left untouched (callers keep one per
+// worker).
 CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& scratch, Kelp::DsfmtEngine e);
 
 // Capacity of a worker's scratch vector of playout candidates.

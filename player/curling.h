@@ -4,6 +4,7 @@
 // produce the candidates of a position.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -40,6 +41,8 @@ struct ShotAim {
 // Checks that the target lies in the play area (single precision) and
 // computes its aim by table lookups only.
 ShotAim aimFor(float x, float y, int kind);
+// The shot of an aim for one spin (true: spin 1).
+Kelp::ShotVector shotFor(const ShotAim& aim, bool spin);
 
 // One candidate shot. A plain value; copies copy the label.
 class CurlingMoveState {
@@ -127,3 +130,24 @@ void appendCandidates(const CurlingGameState& state, int list, std::vector<Tree>
 inline int patternListForTurn(int turn) {
   return 16 - turn < 4 ? 12 : 0;
 }
+
+// The candidates of a position as getCandidates lists them, without making
+// them: their count, known from the stones alone, and the shot of any one of
+// them by its index in the list, computed on demand. A random playout needs
+// one candidate per throw, not the list.
+class CandidatePicker {
+ public:
+  explicit CandidatePicker(const CurlingGameState& state);   // getCandidates' list
+  CandidatePicker(const CurlingGameState& state, int list);  // a pattern list 0..12
+
+  int count() const { return count_; }
+  // Exactly the shot of the list's candidate i, 0 <= i < count().
+  Kelp::ShotVector shot(int i) const;
+
+ private:
+  Kelp::StonePositions stones_;
+  std::span<const PatternIndex> generators_;
+  std::array<int, 10> counts_{};      // candidates per generator, in list order
+  std::array<uint32_t, 16> taken_{};  // per stone: the generators that aim at it, by index bit
+  int count_ = 0;
+};

@@ -86,13 +86,18 @@ ShotAim aimFor(float x, float y, int kind) {
   return aim;
 }
 
-CurlingMoveState::CurlingMoveState(const ShotAim& aim, const char* label_, bool spin_)
-    : x(aim.x), y(aim.y), spin(spin_ ? 1 : 0), label(label_) {
+Kelp::ShotVector shotFor(const ShotAim& aim, bool spin) {
   // Draw: psi = phi - atan2(sigma dx, dy) - sigma dth. Hit: psi = phi -
   // atan2(a, b) + h with a and h = -sigma dth0 mirrored. atan2 is odd in its
   // first argument, so both equal (phi - sigma t) - sigma turn exactly.
-  const double sigma = spin == 0 ? 1.0 : -1.0;
+  const double sigma = spin ? -1.0 : 1.0;
   const double psi = (aim.phi - sigma * aim.t) - sigma * aim.turn;
-  vx = aim.v * std::sin(psi);
-  vy = aim.v * std::cos(psi);
+  return Kelp::ShotVector{aim.v * std::sin(psi), aim.v * std::cos(psi), spin ? 1 : 0};
+}
+
+CurlingMoveState::CurlingMoveState(const ShotAim& aim, const char* label_, bool spin_)
+    : x(aim.x), y(aim.y), spin(spin_ ? 1 : 0), label(label_) {
+  const Kelp::ShotVector s = shotFor(aim, spin_);
+  vx = s.vx;
+  vy = s.vy;
 }

@@ -37,12 +37,27 @@ constexpr float WHITESIDE_X = 1.22f;
 constexpr bool SPIN1 = true;
 constexpr bool SPIN0 = false;
 
+// The hit targets' offsets from the stone's centre, computed once: the same
+// products that the per-stone arithmetic adds to the stone's coordinates.
+const double HIT_X1 = R * std::cos(PI / 6);
+const double HIT_Y1 = R * std::sin(PI / 6);
+const double HIT_Y3 = R * std::sin(PI / 2);
+const double HIT_X5 = R * std::cos(5 * PI / 6);
+const double HIT_Y5 = R * std::sin(5 * PI / 6);
+
+// The two candidates aimed at one target: labels and spins in list order.
+struct Pair {
+  const char* firstLabel;
+  bool firstSpin;
+  const char* secondLabel;
+  bool secondSpin;
+};
+
 // Both spins of one target, in the order given; they share the aim.
-void addPair(std::vector<Tree>& out, double x, double y, int kind, const char* firstLabel,
-             bool firstSpin, const char* secondLabel, bool secondSpin) {
+void addPair(std::vector<Tree>& out, double x, double y, int kind, const Pair& pair) {
   const ShotAim aim = aimFor(static_cast<float>(x), static_cast<float>(y), kind);
-  out.emplace_back(aim, firstLabel, firstSpin);
-  out.emplace_back(aim, secondLabel, secondSpin);
+  out.emplace_back(aim, pair.firstLabel, pair.firstSpin);
+  out.emplace_back(aim, pair.secondLabel, pair.secondSpin);
 }
 
 // The pattern's own house test: the distance is computed in double from the
@@ -54,110 +69,184 @@ bool inPatternHouse(float xs, float ys) {
   return static_cast<double>(r) <= PATTERN_HOUSE;
 }
 
+// ---- Generators that aim at the stones in play ----
+
+// What a stone-dependent generator makes of each stone it takes: targets
+// (one pair of candidates each) of one kind.
+struct StonePattern {
+  int kind;
+  int targets;
+  std::array<Pair, 3> pairs;  // per target
+};
+
+// By PatternIndex; the entries of the fixed generators are unused. The hard
+// hits' last pair carries the soft hits' labels WEAK5/WEAK6; the kind tells
+// them apart.
+constexpr std::array<StonePattern, 10> STONE_PATTERNS = {{
+    {},
+    {SHOT_DRAW, 1, {{{"GUARD1", SPIN1, "GUARD2", SPIN0}}}},
+    {SHOT_DRAW, 1, {{{"COME_AROUND1", SPIN0, "COME_AROUND2", SPIN1}}}},
+    {SHOT_DRAW, 1, {{{"FREEZE1", SPIN1, "FREEZE2", SPIN0}}}},
+    {SHOT_HIT_HARD,
+     3,
+     {{{"STRONG1", SPIN1, "STRONG2", SPIN0},
+       {"STRONG3", SPIN1, "STRONG4", SPIN0},
+       {"WEAK5", SPIN1, "WEAK6", SPIN0}}}},
+    {SHOT_HIT_SOFT,
+     3,
+     {{{"WEAK1", SPIN1, "WEAK2", SPIN0},
+       {"WEAK3", SPIN1, "WEAK4", SPIN0},
+       {"WEAK5", SPIN1, "WEAK6", SPIN0}}}},
+}};
+
+bool isStonePattern(PatternIndex p) {
+  return p >= GUARD && p <= WEAK;
+}
+
+// The generators that take a stone, as bits by PatternIndex.
+uint32_t patternsTaking(float xs, float ys) {
+  uint32_t taken = 0;
+  if (inPatternHouse(xs, ys)) {
+    taken |= 1u << FREEZE | 1u << STRONG | 1u << WEAK;
+    if (static_cast<double>(ys) < PATTERN_HOUSE) taken |= 1u << GUARD;
+  }
+  if (static_cast<double>(ys) < COME_AROUND_BAND_NEAR && ys > COME_AROUND_BAND_FAR) {
+    taken |= 1u << COME_AROUND;
+  }
+  return taken;
+}
+
+// Target j of generator p for the stone (xs, ys), with the generator's own
+// arithmetic (float or double), before the rounding to float.
+std::array<double, 2> stoneTarget(PatternIndex p, float xs, float ys, int j) {
+  switch (p) {
+    case GUARD: {
+      const float gy = ys - GUARD_OFFSET;  // float arithmetic
+      return {xs, gy};
+    }
+    case COME_AROUND:
+      return {xs, static_cast<double>(ys) + COME_AROUND_BEHIND};
+    case FREEZE:
+      return {xs, static_cast<double>(ys) - 3 * R};
+    default: {
+      // Hits on the stone's edge facing the thrower, at 30, 90 and 150
+      // degrees from +x.
+      const double x = xs;
+      const double y = ys;
+      if (j == 0) return {x + HIT_X1, y - HIT_Y1};
+      if (j == 1) return {x, y - HIT_Y3};
+      return {x + HIT_X5, y - HIT_Y5};
+    }
+  }
+}
+
+void appendStonePattern(PatternIndex p, const StonePositions& stones, std::vector<Tree>& out) {
+  const StonePattern& pattern = STONE_PATTERNS[p];
+  for (const auto& [xs, ys] : stones) {
+    if ((patternsTaking(xs, ys) & 1u << p) == 0) continue;
+    for (int j = 0; j < pattern.targets; ++j) {
+      const auto [x, y] = stoneTarget(p, xs, ys, j);
+      addPair(out, x, y, pattern.kind, pattern.pairs[j]);
+    }
+  }
+}
+
 void guard(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
-  for (const auto& [xs, ys] : stones) {
-    if (!inPatternHouse(xs, ys) || !(static_cast<double>(ys) < PATTERN_HOUSE)) continue;
-    const float gy = ys - GUARD_OFFSET;  // float arithmetic
-    addPair(out, xs, gy, SHOT_DRAW, "GUARD1", SPIN1, "GUARD2", SPIN0);
-  }
+  appendStonePattern(GUARD, stones, out);
 }
-
 void comeAround(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
-  for (const auto& [xs, ys] : stones) {
-    if (!(static_cast<double>(ys) < COME_AROUND_BAND_NEAR && ys > COME_AROUND_BAND_FAR)) continue;
-    const double cy = static_cast<double>(ys) + COME_AROUND_BEHIND;
-    addPair(out, xs, cy, SHOT_DRAW, "COME_AROUND1", SPIN0, "COME_AROUND2", SPIN1);
-  }
+  appendStonePattern(COME_AROUND, stones, out);
 }
-
 void freeze(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
-  for (const auto& [xs, ys] : stones) {
-    if (!inPatternHouse(xs, ys)) continue;
-    const double fy = static_cast<double>(ys) - 3 * R;
-    addPair(out, xs, fy, SHOT_DRAW, "FREEZE1", SPIN1, "FREEZE2", SPIN0);
-  }
+  appendStonePattern(FREEZE, stones, out);
 }
-
-// Hit targets on the stone's edge facing the thrower, at 30, 90 and 150
-// degrees from +x. The hard hits' last pair carries the soft hits' labels
-// WEAK5/WEAK6; the kind tells them apart.
-void hits(const StonePositions& stones, std::vector<Tree>& out, int kind,
-          const std::array<const char*, 6>& labels) {
-  for (const auto& [xs, ys] : stones) {
-    if (!inPatternHouse(xs, ys)) continue;
-    const double x = xs;
-    const double y = ys;
-    const double x1 = x + R * std::cos(PI / 6);
-    const double y1 = y - R * std::sin(PI / 6);
-    const double y3 = y - R * std::sin(PI / 2);
-    const double x5 = x + R * std::cos(5 * PI / 6);
-    const double y5 = y - R * std::sin(5 * PI / 6);
-    addPair(out, x1, y1, kind, labels[0], SPIN1, labels[1], SPIN0);
-    addPair(out, x, y3, kind, labels[2], SPIN1, labels[3], SPIN0);
-    addPair(out, x5, y5, kind, labels[4], SPIN1, labels[5], SPIN0);
-  }
-}
-
 void strong(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
-  hits(stones, out, SHOT_HIT_HARD, {"STRONG1", "STRONG2", "STRONG3", "STRONG4", "WEAK5", "WEAK6"});
+  appendStonePattern(STRONG, stones, out);
 }
-
 void weak(const CurlingGameState&, const StonePositions& stones, std::vector<Tree>& out) {
-  hits(stones, out, SHOT_HIT_SOFT, {"WEAK1", "WEAK2", "WEAK3", "WEAK4", "WEAK5", "WEAK6"});
+  appendStonePattern(WEAK, stones, out);
 }
 
-// The candidates that do not depend on the stones, in list order. Their shot
-// vectors are the same in every position, so they are computed once, on
-// first use (the tables must be built by then), and copied afterwards.
-std::vector<Tree> makeFixed() {
+// ---- Generators with fixed targets ----
+
+// The candidates that do not depend on the stones, in list order, with their
+// shots. Their shot vectors are the same in every position, so they are
+// computed once, on first use (the tables must be built by then).
+struct FixedCandidates {
+  std::vector<Tree> nodes;
+  std::array<Kelp::ShotVector, 22> shots;
+};
+
+FixedCandidates makeFixed() {
   KELP_CHECK(Kelp::speedByDistance[1] > 0.0);
-  std::vector<Tree> out;
+  FixedCandidates fixed;
+  std::vector<Tree>& out = fixed.nodes;
   const double y1 = -FREE_GUARD_DISTANCE * std::sin(PI / 2 - PI / 6);
   const double y3 = -FREE_GUARD_DISTANCE * std::sin(PI / 2);
   const double y5 = -FREE_GUARD_DISTANCE * std::sin(PI / 6 + PI / 2);
-  addPair(out, -FREE_GUARD_SIDE_X, y1, SHOT_DRAW, "FREE_GUARD1", SPIN1, "FREE_GUARD2", SPIN0);
-  addPair(out, 0.0, y3, SHOT_DRAW, "FREE_GUARD3", SPIN1, "FREE_GUARD4", SPIN0);
-  addPair(out, FREE_GUARD_SIDE_X, y5, SHOT_DRAW, "FREE_GUARD5", SPIN1, "FREE_GUARD6", SPIN0);
+  addPair(out, -FREE_GUARD_SIDE_X, y1, SHOT_DRAW, {"FREE_GUARD1", SPIN1, "FREE_GUARD2", SPIN0});
+  addPair(out, 0.0, y3, SHOT_DRAW, {"FREE_GUARD3", SPIN1, "FREE_GUARD4", SPIN0});
+  addPair(out, FREE_GUARD_SIDE_X, y5, SHOT_DRAW, {"FREE_GUARD5", SPIN1, "FREE_GUARD6", SPIN0});
 
-  addPair(out, 0.0, 0.0, SHOT_DRAW, "TEE1", SPIN1, "TEE2", SPIN0);
+  addPair(out, 0.0, 0.0, SHOT_DRAW, {"TEE1", SPIN1, "TEE2", SPIN0});
 
   const double rho = HOUSE_POINT_RADIUS;
-  addPair(out, rho * std::cos(PI / 4), -rho * std::sin(PI / 4), SHOT_DRAW, "HOUSE1", SPIN1,
-          "HOUSE2", SPIN0);
-  addPair(out, rho * std::cos(PI / 2), -rho * std::sin(PI / 2), SHOT_DRAW, "HOUSE3", SPIN1,
-          "HOUSE4", SPIN0);
-  addPair(out, rho * std::cos(3 * PI / 4), -rho * std::sin(3 * PI / 4), SHOT_DRAW, "HOUSE5", SPIN1,
-          "HOUSE6", SPIN0);
+  addPair(out, rho * std::cos(PI / 4), -rho * std::sin(PI / 4), SHOT_DRAW,
+          {"HOUSE1", SPIN1, "HOUSE2", SPIN0});
+  addPair(out, rho * std::cos(PI / 2), -rho * std::sin(PI / 2), SHOT_DRAW,
+          {"HOUSE3", SPIN1, "HOUSE4", SPIN0});
+  addPair(out, rho * std::cos(3 * PI / 4), -rho * std::sin(3 * PI / 4), SHOT_DRAW,
+          {"HOUSE5", SPIN1, "HOUSE6", SPIN0});
 
-  addPair(out, BLUESIDE_X, 0.0, SHOT_DRAW, "BLUESIDE", SPIN1, "BLUESIDE2", SPIN0);
-  addPair(out, -BLUESIDE_X, 0.0, SHOT_DRAW, "BLUESIDE3", SPIN1, "BLUESIDE4", SPIN0);
+  addPair(out, BLUESIDE_X, 0.0, SHOT_DRAW, {"BLUESIDE", SPIN1, "BLUESIDE2", SPIN0});
+  addPair(out, -BLUESIDE_X, 0.0, SHOT_DRAW, {"BLUESIDE3", SPIN1, "BLUESIDE4", SPIN0});
 
   // All four beside-the-tee candidates carry the one label.
-  addPair(out, WHITESIDE_X, 0.0, SHOT_DRAW, "WHITESIDE", SPIN1, "WHITESIDE", SPIN0);
-  addPair(out, -WHITESIDE_X, 0.0, SHOT_DRAW, "WHITESIDE", SPIN1, "WHITESIDE", SPIN0);
-  return out;
+  addPair(out, WHITESIDE_X, 0.0, SHOT_DRAW, {"WHITESIDE", SPIN1, "WHITESIDE", SPIN0});
+  addPair(out, -WHITESIDE_X, 0.0, SHOT_DRAW, {"WHITESIDE", SPIN1, "WHITESIDE", SPIN0});
+
+  KELP_CHECK(out.size() == fixed.shots.size());
+  for (size_t i = 0; i < out.size(); ++i) fixed.shots[i] = out[i].move.move_state.shot();
+  return fixed;
 }
 
+const FixedCandidates& fixedCandidates() {
+  static const FixedCandidates fixed = makeFixed();
+  return fixed;
+}
+
+// Where each fixed generator's candidates lie in the fixed list, by
+// PatternIndex; {0, 0} for the stone-dependent ones.
+struct FixedRange {
+  int first;
+  int count;
+};
+constexpr std::array<FixedRange, 10> FIXED_RANGES = {
+    {{0, 6}, {}, {}, {}, {}, {}, {6, 2}, {8, 6}, {14, 4}, {18, 4}}};
+
 // Appends fixed candidates [first, first + n).
-void copyFixed(std::vector<Tree>& out, size_t first, size_t n) {
-  static const std::vector<Tree> fixed = makeFixed();
-  for (size_t i = first; i < first + n; ++i) out.emplace_back(fixed[i].move.move_state);
+void copyFixed(std::vector<Tree>& out, PatternIndex p) {
+  const std::vector<Tree>& fixed = fixedCandidates().nodes;
+  const FixedRange range = FIXED_RANGES[p];
+  for (int i = range.first; i < range.first + range.count; ++i) {
+    out.emplace_back(fixed[i].move.move_state);
+  }
 }
 
 void freeGuard(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  copyFixed(out, 0, 6);
+  copyFixed(out, FREE_GUARD);
 }
 void tee(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  copyFixed(out, 6, 2);
+  copyFixed(out, TEE);
 }
 void house(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  copyFixed(out, 8, 6);
+  copyFixed(out, HOUSE);
 }
 void blueSide(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  copyFixed(out, 14, 4);
+  copyFixed(out, BLUESIDE);
 }
 void whiteSide(const CurlingGameState&, const StonePositions&, std::vector<Tree>& out) {
-  copyFixed(out, 18, 4);
+  copyFixed(out, WHITESIDE);
 }
 
 constexpr std::array<PatternGenerator, 10> GENERATORS = {
@@ -226,5 +315,51 @@ void appendCandidates(const CurlingGameState& state, int list, std::vector<Tree>
 }
 
 void CurlingGameState::getCandidates(std::vector<Tree>& out) const {
-  appendCandidates(*this, patternListForTurn(getTurn()), out);
+  const int list = patternListForTurn(getTurn());
+  // A node's children are allocated once, at their final size.
+  out.reserve(out.size() + static_cast<size_t>(CandidatePicker(*this, list).count()));
+  appendCandidates(*this, list, out);
+}
+
+CandidatePicker::CandidatePicker(const CurlingGameState& state)
+    : CandidatePicker(state, patternListForTurn(state.getTurn())) {}
+
+CandidatePicker::CandidatePicker(const CurlingGameState& state, int list)
+    : stones_(state.getStonePositions()), generators_(getPatternList(list)) {
+  KELP_CHECK(generators_.size() <= counts_.size());
+  uint32_t taken[10] = {};  // stones each generator takes
+  for (int s = 0; s < stones_.size; ++s) {
+    const auto [xs, ys] = stones_.xy[s];
+    taken_[s] = patternsTaking(xs, ys);
+    for (int p = GUARD; p <= WEAK; ++p) taken[p] += taken_[s] >> p & 1u;
+  }
+  for (size_t g = 0; g < generators_.size(); ++g) {
+    const PatternIndex p = generators_[g];
+    const int n = isStonePattern(p) ? static_cast<int>(taken[p]) * 2 * STONE_PATTERNS[p].targets
+                                    : FIXED_RANGES[p].count;
+    counts_[g] = n;
+    count_ += n;
+  }
+}
+
+Kelp::ShotVector CandidatePicker::shot(int i) const {
+  KELP_CHECK(0 <= i && i < count_);
+  size_t g = 0;
+  while (i >= counts_[g]) i -= counts_[g++];
+  const PatternIndex p = generators_[g];
+  if (!isStonePattern(p)) return fixedCandidates().shots[FIXED_RANGES[p].first + i];
+  const StonePattern& pattern = STONE_PATTERNS[p];
+  const int perStone = 2 * pattern.targets;
+  int s = 0;
+  for (;; ++s) {
+    if ((taken_[s] & 1u << p) == 0) continue;
+    if (i < perStone) break;
+    i -= perStone;
+  }
+  const auto [xs, ys] = stones_.xy[s];
+  const int j = i / 2;
+  const auto [x, y] = stoneTarget(p, xs, ys, j);
+  const ShotAim aim = aimFor(static_cast<float>(x), static_cast<float>(y), pattern.kind);
+  const Pair& pair = pattern.pairs[j];
+  return shotFor(aim, i % 2 == 0 ? pair.firstSpin : pair.secondSpin);
 }

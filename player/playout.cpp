@@ -2,16 +2,17 @@
 #include "kelpsimulator/check.h"
 #include "player/MonteCarlo.h"
 
-CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& scratch, Kelp::DsfmtEngine e) {
+CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& /*scratch*/, Kelp::DsfmtEngine e) {
   for (;;) {
     s.checkTurn();
     if (s.IsFinalState()) return s;
-    s.getCandidates(scratch);
-    const int n = static_cast<int>(scratch.size());
+    // One uniform draw over getCandidates' list, and only the chosen
+    // candidate's shot is computed.
+    const CandidatePicker candidates(s);
+    const int n = candidates.count();
     // The fixed patterns always apply, so this holds for every position.
     KELP_CHECK(n > 0);
     const int i = static_cast<int>((e.closeOpen12() - 1.0) * n);
-    s.executeShot(scratch[i].move.move_state, e);
-    scratch.clear();  // keeps the capacity: warm playouts allocate no nodes
+    s.executeShot(candidates.shot(i), e);
   }
 }

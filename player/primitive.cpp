@@ -12,8 +12,7 @@ Tree Primitive::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const
   Kelp::DsfmtEngine engine(seed);
   const int64_t limit = params.time_limit;
   const auto start = std::chrono::steady_clock::now();
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
+  std::vector<Tree> scratch;  // playouts leave it empty: nothing to reserve
   if (limit - elapsedMs(start) <= 0) return root;
   for (;;) {
     for (Tree& c : root.children) {

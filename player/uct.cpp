@@ -14,8 +14,7 @@ Tree UCTAlgorithm::Search(CurlingGameState s, Tree root) const {
 
 Tree UCTAlgorithm::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const {
   const Kelp::DsfmtEngine engine(seed);
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
+  std::vector<Tree> scratch;  // playouts leave it empty: nothing to reserve
   const int64_t limit = params.time_limit;
   const auto start = std::chrono::steady_clock::now();
   while (limit - elapsedMs(start) > 0) {

@@ -1,5 +1,7 @@
 // Candidate shots of a position: which patterns run, their order, labels,
 // spins and targets, and the boundaries of the stone-dependent patterns.
+#include <cstring>
+
 #include "fixture.h"
 #include "support/death.h"
 
@@ -81,6 +83,33 @@ TEST(Candidates, StoneDependentBoundaries) {
   EXPECT_EQ(listing(early).substr(GUARDS.size()),
             " GUARD1:1 GUARD2:0 COME_AROUND1:0 COME_AROUND2:1 FREEZE1:1 FREEZE2:0 " + DRAWS);
   EXPECT_EQ(count(candidates(position(12, {{WHITE, 0.2, -1.5}})), "STRONG"), 4);
+}
+
+// The playout's picker must give exactly the list's shots, on every board a
+// seeded end passes through and for every pattern list.
+TEST(Candidates, PickerGivesTheListsShotsBitForBit) {
+  auto same = [](const Kelp::ShotVector& a, const CurlingMoveState& m) {
+    return std::memcmp(&a.vx, &m.vx, sizeof a.vx) == 0 &&
+           std::memcmp(&a.vy, &m.vy, sizeof a.vy) == 0 && a.spin == m.spin;
+  };
+  for (uint32_t seed = 1; seed <= 8; ++seed) {
+    Kelp::DsfmtEngine e(seed);
+    for (CurlingGameState s = position(16, {}); !s.IsFinalState();) {
+      for (int list = 0; list <= 13; ++list) {
+        std::vector<Tree> all;
+        if (list != 13) appendCandidates(s, list, all);  // 13: empty (reported)
+        const CandidatePicker picker(s, list);
+        ASSERT_EQ(picker.count(), static_cast<int>(all.size())) << seed << " " << list;
+        for (size_t i = 0; i < all.size(); ++i) {
+          ASSERT_TRUE(same(picker.shot(static_cast<int>(i)), all[i].move.move_state))
+              << seed << " " << list << " " << all[i].move.move_state.label;
+        }
+      }
+      const CandidatePicker picker(s);
+      ASSERT_EQ(picker.count(), static_cast<int>(candidates(s).size()));
+      s.executeShot(picker.shot(e.index(picker.count())), e);
+    }
+  }
 }
 
 TEST(Candidates, ReportsAndBrokenTargets) {
