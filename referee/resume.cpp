@@ -157,7 +157,16 @@ bool startSeriesFolder(const SeriesConfig& config, std::string& why) {
 }
 
 GameJournal::GameJournal(const std::string& seriesDir)
-    : fd_(::open(journalPath(seriesDir).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) {
+    : fd_(::open(journalPath(seriesDir).c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) {
+  // A line cut by a crash ends where the next one would start: close it.
+  char last = '\n';
+  const off_t size = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_END) : 0;
+  if (size > 0 && ::pread(fd_, &last, 1, size - 1) == 1 && last != '\n') {
+    if (::write(fd_, "\n", 1) != 1) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
 }
 
 GameJournal::~GameJournal() {
