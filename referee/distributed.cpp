@@ -267,7 +267,17 @@ bool launchedByMpi() {
 }
 
 int mpiMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  if (!launchedByMpi()) return refereeMain(argc, argv, out, err);
+  if (!launchedByMpi()) {
+    // srun with no MPI plug-in starts every task as a series of its own, all
+    // writing the same folder.
+    const char* tasks = std::getenv("SLURM_STEP_NUM_TASKS");
+    if (tasks && std::atoi(tasks) > 1) {
+      err << "kelp-referee: started by srun as one of " << tasks
+          << " tasks without MPI; use srun --mpi=pmix (or mpirun)\n";
+      return 2;
+    }
+    return refereeMain(argc, argv, out, err);
+  }
   // Games run in threads of their own; only the main thread calls MPI.
   int provided = 0;
   MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
