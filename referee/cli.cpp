@@ -1,6 +1,7 @@
 #include "referee/cli.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include "kelpsimulator/random.h"
 #include "referee/elo_plot.h"
 #include "referee/match.h"
+#include "referee/resume.h"
 #include "referee/series.h"
 
 namespace Kelp::Referee {
@@ -36,13 +38,20 @@ std::string engineName(const std::vector<std::string>& words) {
   return std::filesystem::path(words.at(0)).filename().string();
 }
 
-// Plays the series, prints its progress and summary, writes series.json and
-// elo.svg. Exit status 0 when every game was clean, 1 otherwise.
-int runSeries(const SeriesConfig& config, std::ostream& out, std::ostream& err) {
-  std::error_code ec;
-  std::filesystem::create_directories(config.match.outDir, ec);
+// Plays the series (what is left of it, when resumed: `played` holds the
+// games it kept), prints its progress and summary, writes series.json and
+// elo.svg. Every finished game goes to games.jsonl as it finishes. Exit
+// status 0 when every game was clean, 1 otherwise.
+int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
+              const SeriesRunner& runner, std::ostream& out, std::ostream& err) {
+  GameJournal journal(config.match.outDir);
   Series series(config, &out);
-  const SeriesResult result = series.run();
+  series.onFinished([&](const GameResult& g) {
+    if (!journal.append(g))
+      err << "kelp-referee: cannot add game " << g.number << " to games.jsonl\n";
+  });
+  series.resumeFrom(played);
+  const SeriesResult result = runner ? runner(series, config) : series.run();
   out << "\n" << seriesSummary(config, result);
   const std::string dir = config.match.outDir;
   std::ofstream json(dir + "/series.json");
@@ -64,7 +73,8 @@ int runSeries(const SeriesConfig& config, std::ostream& out, std::ostream& err) 
 
 }  // namespace
 
-int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
+                const SeriesRunner& runner) {
   CLI::App app{
       "Plays a match between two engines that speak the kelp protocol, throwing their shots on "
       "the exact physics with execution error, and writes a game record and pictures of the "
@@ -84,9 +94,10 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   std::vector<double> sprtElo;
   double alpha = 0.05;
   double beta = 0.05;
-  app.add_option("CMD_A", commandA, "engine A, throws first in end 0 (a shell-style command)")
-      ->required();
-  app.add_option("CMD_B", commandB, "engine B (a shell-style command)")->required();
+  std::string resumeDir;
+  // Required unless --resume (checked after parsing).
+  app.add_option("CMD_A", commandA, "engine A, throws first in end 0 (a shell-style command)");
+  app.add_option("CMD_B", commandB, "engine B (a shell-style command)");
   app.add_option("--ends", ends, "number of ends")->check(CLI::Range(1, 16))->capture_default_str();
   app.add_option("--seed", seed, "seed of the execution error (default: from the clock)")
       ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
@@ -124,6 +135,14 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
       ->capture_default_str()
       ->needs(sprtOpt);
 
+  auto* resumeOpt = app.add_option("--resume", resumeDir,
+                                   "continue the series in folder DIR where it stopped, with "
+                                   "the settings it was started with (no other option)")
+                        ->type_name("DIR");
+  for (CLI::Option* o : app.get_options()) {
+    if (o != resumeOpt && o != app.get_help_ptr()) resumeOpt->excludes(o);
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -131,6 +150,26 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return 0;
   } catch (const CLI::ParseError& e) {
     err << "kelp-referee: " << e.what() << "\n\n" << app.help();
+    return USAGE;
+  }
+
+  if (!resumeDir.empty()) {
+    ResumedSeries resumed = resumeSeries(resumeDir);
+    if (!resumed.error.empty()) {
+      err << "kelp-referee: " << resumed.error << "\n";
+      return USAGE;
+    }
+    const SeriesConfig& c = resumed.config;
+    out << fmt::format(
+               "kelp-referee: resuming the series in {}: {} of {} games kept, A = {}, B = {}, "
+               "concurrency {}, seed {}\n",
+               c.match.outDir, resumed.played.size(), c.games, fmt::join(c.match.commands[0], " "),
+               fmt::join(c.match.commands[1], " "), c.concurrency, c.seed)
+        << std::flush;
+    return runSeries(c, resumed.played, runner, out, err);
+  }
+  if (commandA.empty() || commandB.empty()) {
+    err << "kelp-referee: CMD_A and CMD_B are required\n\n" << app.help();
     return USAGE;
   }
 
@@ -177,7 +216,12 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
                games, commandA, commandB, ends, ends == 1 ? "" : "s", concurrency, config.seed,
                config.outDir)
         << std::flush;
-    return runSeries(series, out, err);
+    std::string why;
+    if (!startSeriesFolder(series, why)) {
+      err << "kelp-referee: " << why << "\n";
+      return 1;
+    }
+    return runSeries(series, {}, runner, out, err);
   }
 
   out << fmt::format("kelp-referee: A = {}, B = {}, {} end{}, seed {}, output {}\n", commandA,

@@ -46,8 +46,12 @@ uint32_t pairSeed(uint32_t seriesSeed, int game) {
   return static_cast<uint32_t>(mix((uint64_t{seriesSeed} << 32) | static_cast<uint32_t>(game / 2)));
 }
 
+std::string gameFolder(const std::string& seriesDir, int index) {
+  return fmt::format("{}/game-{:03}", seriesDir, index + 1);
+}
+
 Series::Series(SeriesConfig config, std::ostream* progress)
-    : config_(std::move(config)), progress_(progress) {
+    : config_(std::move(config)), progress_(progress), done_(config_.games) {
   KELP_CHECK(config_.games >= 1 && config_.concurrency >= 1);
 }
 
@@ -55,21 +59,21 @@ void Series::say(const std::string& line) {
   if (progress_) *progress_ << line << '\n' << std::flush;
 }
 
-GameResult Series::playGame(int index) const {
+GameResult playSeriesGame(const SeriesConfig& config, int index, const std::string& dir) {
   GameResult g;
   g.number = index + 1;
-  g.seed = pairSeed(config_.seed, index);
+  g.seed = pairSeed(config.seed, index);
   g.aFirst = index % 2 == 0;
   // The second game of a pair hands the first engine's role to B.
   const auto seriesSide = [&](int role) { return g.aFirst ? role : 1 - role; };
 
-  MatchConfig m = config_.match;
+  MatchConfig m = config.match;
   m.seed = g.seed;
-  m.outDir = fmt::format("{}/game-{:03}", config_.match.outDir, g.number);
+  m.outDir = dir;
   if (!g.aFirst) {
     std::swap(m.commands[0], m.commands[1]);
-    m.names = {fmt::format("B, {}", config_.match.names[1]),
-               fmt::format("A, {}", config_.match.names[0])};
+    m.names = {fmt::format("B, {}", config.match.names[1]),
+               fmt::format("A, {}", config.match.names[0])};
   }
   std::error_code ec;
   std::filesystem::create_directories(m.outDir, ec);
@@ -141,12 +145,43 @@ void Series::count(const GameResult& g) {
   }
 }
 
+void Series::resumeFrom(const std::vector<GameResult>& played) {
+  for (const GameResult& g : played) {
+    KELP_CHECK(g.number >= 1 && g.number <= config_.games && g.error.empty());
+    done_[g.number - 1] = g;
+  }
+  countReady();
+}
+
+void Series::finish(GameResult game) {
+  const int index = game.number - 1;
+  KELP_CHECK(index >= 0 && index < config_.games && !done_[index]);
+  if (game.error.empty() && keep_) keep_(game);
+  done_[index] = std::move(game);
+  countReady();
+}
+
+void Series::countReady() {
+  while (counted_ < config_.games && done_[counted_]) {
+    const GameResult& ready = *done_[counted_];
+    if (!ready.error.empty()) {
+      if (result_.error.empty())
+        result_.error = fmt::format("game {}: {}", ready.number, ready.error);
+      stop_ = true;
+      break;
+    }
+    count(ready);
+    ++counted_;
+    if (result_.sprtDecidedAfter > 0) stop_ = true;
+  }
+}
+
 SeriesResult Series::run() {
   std::mutex mutex;
-  std::vector<std::optional<GameResult>> done(config_.games);
-  int next = 0;     // the next game to start
-  int counted = 0;  // games counted, a prefix of the game order
-  bool stop = false;
+  int next = 0;  // the next game to start, unless it was played before
+  const auto skipPlayed = [&] {
+    while (next < config_.games && done_[next]) ++next;
+  };
 
   // Each worker plays games; whoever finishes a game counts every finished
   // game that is next in order, under the lock, and only then takes a new
@@ -160,59 +195,52 @@ SeriesResult Series::run() {
     std::unique_lock lock(mutex);
     for (;;) {
       counted_more.wait(lock, [&] {
-        return stop || next >= config_.games || next < counted + config_.concurrency;
+        skipPlayed();
+        return stop_ || next >= config_.games || next < counted_ + config_.concurrency;
       });
-      if (stop || next >= config_.games) break;
+      if (stop_ || next >= config_.games) break;
       const int index = next++;
       lock.unlock();
-      GameResult g = playGame(index);
+      GameResult g = playSeriesGame(config_, index, gameFolder(config_.match.outDir, index));
       lock.lock();
-      done[index] = std::move(g);
-      while (counted < config_.games && done[counted]) {
-        GameResult& ready = *done[counted];
-        if (!ready.error.empty()) {
-          if (result_.error.empty())
-            result_.error = fmt::format("game {}: {}", ready.number, ready.error);
-          stop = true;
-          break;
-        }
-        count(ready);
-        ++counted;
-        if (result_.sprtDecidedAfter > 0) stop = true;
-      }
+      finish(std::move(g));
       counted_more.notify_all();
     }
     counted_more.notify_all();
   };
-  const int workers = std::min(config_.concurrency, config_.games);
+  int toPlay = 0;
+  for (const auto& d : done_) toPlay += !d;
+  const int workers = std::min(config_.concurrency, toPlay);
   std::vector<std::thread> threads;
   for (int i = 1; i < workers; ++i) threads.emplace_back(work);
-  work();
+  if (workers > 0) work();
   for (auto& t : threads) t.join();
   return result_;
+}
+
+nlohmann::json gameJson(const GameResult& g) {
+  using nlohmann::json;
+  json ends = json::array();
+  for (const EndScore& e : g.ends) {
+    ends.push_back(
+        {{"side", e.side < 0 ? json(nullptr) : json(SIDE_NAME[e.side])}, {"points", e.points}});
+  }
+  return {{"game", g.number},
+          {"seed", g.seed},
+          {"a_first", g.aFirst},
+          {"ends", ends},
+          {"total_a", g.total[0]},
+          {"total_b", g.total[1]},
+          {"result", resultName(g.result)},
+          {"forfeit", g.forfeit == FORFEIT_NONE ? json(nullptr) : json(forfeitName(g.forfeit))},
+          {"faults_a", g.faults[0]},
+          {"faults_b", g.faults[1]}};
 }
 
 nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
   using nlohmann::json;
   json games = json::array();
-  for (const GameResult& g : r.games) {
-    json ends = json::array();
-    for (const EndScore& e : g.ends) {
-      ends.push_back(
-          {{"side", e.side < 0 ? json(nullptr) : json(SIDE_NAME[e.side])}, {"points", e.points}});
-    }
-    games.push_back(
-        {{"game", g.number},
-         {"seed", g.seed},
-         {"a_first", g.aFirst},
-         {"ends", ends},
-         {"total_a", g.total[0]},
-         {"total_b", g.total[1]},
-         {"result", resultName(g.result)},
-         {"forfeit", g.forfeit == FORFEIT_NONE ? json(nullptr) : json(forfeitName(g.forfeit))},
-         {"faults_a", g.faults[0]},
-         {"faults_b", g.faults[1]}});
-  }
+  for (const GameResult& g : r.games) games.push_back(gameJson(g));
   const EloEstimate& e = r.estimate;
   json out = {{"engine_a", config.match.commands[0]},
               {"engine_b", config.match.commands[1]},

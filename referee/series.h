@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -63,23 +64,55 @@ struct SeriesResult {
   std::string error;               // why the series stopped early, if it did
 };
 
+// The folder of 0-based game `index` in the series folder: DIR/game-NNN.
+std::string gameFolder(const std::string& seriesDir, int index);
+
+// Plays 0-based game `index` of the series in folder `dir` (created if
+// missing), whichever process or machine does it.
+GameResult playSeriesGame(const SeriesConfig& config, int index, const std::string& dir);
+
 class Series {
  public:
   // progress receives one line per game and the running estimate; nullptr
   // for silence.
   Series(SeriesConfig config, std::ostream* progress);
+
+  // A resumed series: games played before, counted (in game order, with
+  // their progress lines) as if they had just finished, never played again.
+  void resumeFrom(const std::vector<GameResult>& played);
+  // Called with every game that finished cleanly, as it finishes and before
+  // it is counted: to keep it on disk.
+  void onFinished(std::function<void(const GameResult&)> keep) { keep_ = std::move(keep); }
+
+  // Plays the games still to play in this process, `concurrency` at a time.
   SeriesResult run();
 
+  // For a driver that plays the games elsewhere (other processes); call
+  // from one thread. Whether 0-based game `index` still has to be played.
+  bool pending(int index) const { return !done_.at(index).has_value(); }
+  // Takes a finished game and counts every finished game next in order.
+  void finish(GameResult game);
+  int counted() const { return counted_; }
+  // The SPRT decided or a game could not be played: start no new game.
+  bool stopping() const { return stop_; }
+  const SeriesResult& result() const { return result_; }
+
  private:
-  GameResult playGame(int index) const;
   void count(const GameResult& game);
+  void countReady();
   void say(const std::string& line);
 
   SeriesConfig config_;
   std::ostream* progress_;
   SeriesResult result_;
+  std::function<void(const GameResult&)> keep_;
+  std::vector<std::optional<GameResult>> done_;  // finished games, by index
+  int counted_ = 0;                              // games counted, a prefix of the game order
+  bool stop_ = false;
 };
 
+// One game as series.json and games.jsonl hold it.
+nlohmann::json gameJson(const GameResult& game);
 // series.json: the configuration, every game and the final figures.
 nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& result);
 // The closing lines for a person: counts, score, Elo, ends, forfeits, SPRT.

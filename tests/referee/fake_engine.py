@@ -9,9 +9,10 @@ and answers GO by a script, one entry per GO (the last one repeats):
   late:S      the tee draw, S seconds late
   hang        stops reading and answering (sleeps for good)
   exit        exits at once
-With --exit-every K --counter FILE it counts its starts in FILE and exits at
-once, before reading anything, on every K-th start: an engine that dies in
-some games of a series.
+With --think S it waits S seconds before every reply to GO: an engine that
+thinks for a fixed time. With --exit-every K --counter FILE it counts its
+starts in FILE and exits at once, before reading anything, on every K-th
+start: an engine that dies in some games of a series.
 """
 import argparse
 import json
@@ -45,6 +46,7 @@ def main():
     ap.add_argument("--no-ready", action="store_true")
     ap.add_argument("--exit-every", type=int, default=0)
     ap.add_argument("--counter")
+    ap.add_argument("--think", type=float, default=0.0)
     args = ap.parse_args()
     if args.exit_every > 0:
         with open(args.counter, "a+") as counter:
@@ -70,6 +72,7 @@ def main():
         elif words[0] == "GO":
             step = script[min(gos, len(script) - 1)]
             gos += 1
+            time.sleep(args.think)
             kind, _, arg = step.partition(":")
             if kind == "exit":
                 return

@@ -1,0 +1,121 @@
+// What a series keeps in its folder to go on after a crash, and the packed
+// game folders that travel between MPI ranks.
+#include "referee/resume.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "referee/folder_pack.h"
+#include "support/tempdir.h"
+
+namespace Kelp::Referee {
+namespace {
+
+namespace fs = std::filesystem;
+
+void write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(Resume, AFolderTravelsWholeAndCannotWriteOutsideItsPlace) {
+  KelpTest::TempDir tmp;
+  const fs::path from = tmp.path() / "from";
+  write(from / "record.jsonl", "{}\n");
+  write(from / "engine-a" / "log" / "0.txt", std::string("a\0b", 3));
+  fs::create_directories(from / "engine-b");
+  std::string why;
+  const auto packed = packFolder(from.string(), why);
+  ASSERT_TRUE(packed) << why;
+  const fs::path to = tmp.path() / "to";
+  write(to / "stale.txt", "from a game that was cut short");
+  ASSERT_TRUE(unpackFolder(*packed, to.string(), why)) << why;
+  EXPECT_EQ(read(to / "record.jsonl"), "{}\n");
+  EXPECT_EQ(read(to / "engine-a" / "log" / "0.txt"), std::string("a\0b", 3));
+  EXPECT_TRUE(fs::is_directory(to / "engine-b"));
+  EXPECT_FALSE(fs::exists(to / "stale.txt"));
+
+  // A damaged or hostile packet: paths leaving the folder, cut sizes.
+  const auto entry = [](const std::string& path) {
+    std::string e = "f";
+    for (uint64_t v : {uint64_t{path.size()}}) e += std::string(reinterpret_cast<char*>(&v), 8);
+    e += path;
+    e += std::string("\1\0\0\0\0\0\0\0", 8) + "x";
+    return e;
+  };
+  ASSERT_TRUE(unpackFolder(entry("ok.txt"), to.string(), why)) << why;
+  EXPECT_EQ(read(to / "ok.txt"), "x");
+  for (const std::string& bad : {entry("../escape.txt"), entry("/tmp/abs.txt"), entry("a/../../b"),
+                                 packed->substr(0, packed->size() - 1), std::string("z")}) {
+    EXPECT_FALSE(unpackFolder(bad, to.string(), why)) << bad;
+  }
+  EXPECT_FALSE(fs::exists(tmp.path() / "escape.txt"));
+}
+
+TEST(Resume, TheFolderHoldsWhatTheSeriesNeedsToGoOn) {
+  KelpTest::TempDir tmp;
+  SeriesConfig c;
+  c.match.commands[0] = {"python3", "engine.py", "--fast"};
+  c.match.commands[1] = {"./kelp"};
+  c.match.names = {"engine.py", "kelp"};
+  c.match.outDir = (tmp.path() / "series").string();
+  c.match.ends = 3;
+  c.match.maxThrows = 5;
+  c.match.pictures = false;
+  c.games = 7;
+  c.concurrency = 2;
+  c.seed = 4000000000u;
+  c.sprt = SprtSettings{-5.0, 10.0, 0.1, 0.2};
+  std::string why;
+  ASSERT_TRUE(startSeriesFolder(c, why)) << why;
+
+  // Games 1 and 3 finished; game 2 was running (its folder half written);
+  // the referee died while writing game 4's line.
+  GameResult g1;
+  g1.number = 1;
+  g1.seed = pairSeed(c.seed, 0);
+  g1.ends = {{SIDE_B, 2}, {-1, 0}, {SIDE_A, 1}};
+  g1.total = {1, 2};
+  g1.result = -1;
+  GameResult g3 = g1;
+  g3.number = 3;
+  g3.seed = pairSeed(c.seed, 2);
+  g3.forfeit = SIDE_B;
+  g3.faults = {0, 2};
+  g3.result = 1;
+  {
+    GameJournal journal(c.match.outDir);
+    ASSERT_TRUE(journal.append(g1));
+    ASSERT_TRUE(journal.append(g3));
+  }
+  std::ofstream(c.match.outDir + "/games.jsonl", std::ios::app) << R"({"game":4,"se)";
+  for (const char* game : {"game-001", "game-002", "game-003"}) {
+    write(fs::path(c.match.outDir) / game / "record.jsonl", "{}\n");
+  }
+
+  const ResumedSeries r = resumeSeries(c.match.outDir);
+  ASSERT_TRUE(r.error.empty()) << r.error;
+  EXPECT_EQ(settingsJson(r.config), settingsJson(c));
+  ASSERT_EQ(r.played.size(), 2u);
+  EXPECT_EQ(gameJson(r.played[0]), gameJson(g1));
+  EXPECT_EQ(gameJson(r.played[1]), gameJson(g3));
+  EXPECT_TRUE(fs::exists(c.match.outDir + "/game-001"));
+  EXPECT_FALSE(fs::exists(c.match.outDir + "/game-002")) << "to be played again";
+  EXPECT_TRUE(fs::exists(c.match.outDir + "/game-003"));
+
+  // A game that is not this series' (another seed) is not taken for one.
+  g3.number = 5;
+  GameJournal(c.match.outDir).append(g3);
+  EXPECT_NE(resumeSeries(c.match.outDir).error, "");
+  EXPECT_NE(resumeSeries((tmp.path() / "nothing").string()).error, "");
+}
+
+}  // namespace
+}  // namespace Kelp::Referee
