@@ -234,7 +234,8 @@ struct NextEvent {
 // stones that can no longer meet; each moving stone's reach and stop time are
 // refreshed on the way.
 NextEvent findNextEvent(FSBoard& b) {
-  NextEvent next;
+  double span = NO_EVENT;
+  bool found = false;
   for (bitSet movers = b.awakes; !movers.empty(); movers.popLowest()) {
     const int i = movers.lowest();
     FSStone& a = b.aw_stone[i];
@@ -256,8 +257,8 @@ NextEvent findNextEvent(FSBoard& b) {
     if (x < r2) {
       const double g = std::sqrt(x) - TOUCH_DISTANCE;
       const double te = a.stop_time - speedForDistance(afterChord(g, d)) / FRICTION;
-      next.span = std::min(next.span, te);
-      next.found = true;
+      span = std::min(span, te);
+      found = true;
     }
     // Stones below i were scanned earlier in this pass: their reach is fresh.
     for (bitSet other = a.awakes; !other.empty(); other.popLowest()) {
@@ -268,15 +269,15 @@ NextEvent findNextEvent(FSBoard& b) {
       if (d2 < CONTACT2) return {i, k, false, false, NO_EVENT};
       const double g = std::sqrt(d2) - TOUCH_DISTANCE;
       if (d + c.reach > g) {
-        next.span = std::min(next.span, g / (c.v + a.v));
-        next.found = true;
+        span = std::min(span, g / (c.v + a.v));
+        found = true;
       } else {
         a.awakes.reset(k);
         c.awakes.reset(i);
       }
     }
   }
-  return next;
+  return {-1, -1, false, found, span};
 }
 
 // Which stones moving stones i and j (just parted) may still hit: neither is
