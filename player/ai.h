@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kelpsimulator/check.h"
 #include "player/MonteCarlo.h"
 #include "player/curling.h"
 
@@ -126,8 +127,9 @@ Tree ParallelSearch(const Block& block, const CurlingGameState& state, Tree& roo
     std::cout << "what:" << e.what() << std::endl;
   }
   for (auto& w : workers) {
-    // A task that was never launched has no result to take.
-    if (!w.valid()) throw std::future_error(std::future_errc::no_state);
+    // A task that was never launched has no result to take: without its
+    // worker the search cannot go on.
+    KELP_CHECK_TEXT(w.valid(), "every search worker was launched");
     const Tree worker = w.get();
     mergeWorker(root, worker);
   }

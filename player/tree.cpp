@@ -1,6 +1,6 @@
 // Moves of search-tree nodes. A node's children are handed over, never
 // copied: worker trees come back by move and the shuffle swaps nodes.
-#include "player/MonteCarlo.h"
+#include "player/tree.h"
 
 Tree::Tree(Tree&& other) noexcept : children(std::move(other.children)), move(other.move) {
   other.children.clear();

@@ -1,6 +1,8 @@
 // The UCT search: open-loop Monte-Carlo tree search under a time limit. The
 // tree stores no positions; every iteration executes the shots of its path
-// again from the root position, with fresh execution error.
+// again from the root position. The execution error is not fresh per
+// iteration: every iteration starts from the engine exactly as seeded, so
+// its draws depend only on the path it takes.
 #include <chrono>
 #include <cmath>
 #include <thread>

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 
 #include "referee/picture.h"
 
@@ -20,6 +21,13 @@ constexpr double MAX_REPLY_SPEED = 1000.0;
 
 Clock::duration seconds(double s) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
+
+// A picture that cannot be written costs only itself: it is reported in the
+// match's progress (standard error without one) and the match goes on.
+void writePicture(const std::string& path, const SheetPicture& pic, std::ostream* progress) {
+  if (writeSvg(path, pic)) return;
+  (progress ? *progress : std::cerr) << "  cannot write picture " << path << '\n' << std::flush;
 }
 
 }  // namespace
@@ -310,7 +318,8 @@ void Match::throwPicture(const ThrowRecord& rec, int /*firstSide*/, const ThrowR
   pic.sideOfSlot = sideOfSlot_;
   pic.thrownSlot = rec.shot;
   if (result) pic.paths = &result->paths;
-  writeSvg(fmt::format("{}/end{:02}-shot{:02}.svg", config_.outDir, rec.end, rec.shot), pic);
+  writePicture(fmt::format("{}/end{:02}-shot{:02}.svg", config_.outDir, rec.end, rec.shot), pic,
+               progress_);
 }
 
 void Match::endPicture(int end, int /*firstSide*/, const EndScore& score) {
@@ -324,7 +333,7 @@ void Match::endPicture(int end, int /*firstSide*/, const EndScore& score) {
   pic.stones = sheet_;
   pic.sideOfSlot = sideOfSlot_;
   pic.names = config_.names;
-  writeSvg(fmt::format("{}/end{:02}.svg", config_.outDir, end), pic);
+  writePicture(fmt::format("{}/end{:02}.svg", config_.outDir, end), pic, progress_);
 }
 
 int exitStatus(const MatchResult& result) {

@@ -88,7 +88,7 @@ class Match {
   MatchConfig config_;
   std::ostream* progress_;
   // The dSFMT library is built with SSE2 and needs its state 16-byte aligned;
-  // the engine's own type does not ask for that.
+  // the engine's type asks for that itself (alignas), so a Match needs no care.
   DsfmtEngine random_;
   std::array<std::unique_ptr<Engine>, 2> engines_;
   RecordWriter record_;

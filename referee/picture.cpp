@@ -131,7 +131,8 @@ std::string sheetSvg(const SheetPicture& pic) {
 bool writeSvg(const std::string& path, const SheetPicture& picture) {
   std::ofstream out(path, std::ios::out | std::ios::trunc);
   out << sheetSvg(picture);
-  return static_cast<bool>(out);
+  out.close();  // a failure to flush the last part shows only here
+  return !out.fail();
 }
 
 }  // namespace Kelp::Referee

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "kelpsimulator/check.h"
+#include "kelpsimulator/contact.h"
 #include "kelpsimulator/primitive.h"
 #include "kelpsimulator/simulator.h"
 
@@ -13,10 +14,8 @@ namespace Kelp {
 
 namespace {
 
-constexpr double TOUCH_DISTANCE = static_cast<double>(0.29f);  // centre distance of touching stones
-constexpr double LEVER = static_cast<double>(STONE_RADIUS);    // lever arm of the contact rules
+constexpr double LEVER = static_cast<double>(STONE_RADIUS);  // lever arm of the contact rules
 constexpr double NO_EVENT = 9999.0;
-const double COS_CHORD = std::cos(CHORD_ANGLE);
 constexpr double CONTACT2 = CONTACT_DISTANCE * CONTACT_DISTANCE;
 
 double dist2(const FSStone& a, const FSStone& b) {
@@ -220,173 +219,157 @@ int exactFallback(FSBoard& fsb, ThinkBoard& out, double dt) {
   return 2;
 }
 
-int simulate(ThinkBoard& out, FSBoard& fsb) {
-  FSBoard& b = fsb;
-  int32_t& events = b.events;
-  events = 0;
-  for (;;) {
-    KELP_CHECK_TEXT(b.plausible() || b.exam(), "pbd->exam()");
-    if (events > EVENT_LIMIT) return exactFallback(b, out, SIM_STEP);
-    if (b.awakes.empty()) break;
+namespace {
 
-    // Scan: the earliest time at which some pair could touch, or a contact
-    // that is already there.
-    double tMin = NO_EVENT;
-    bool found = false;
-    int ci = -1;
-    int cj = -1;
-    bool restingContact = false;
-    for (bitSet movers = b.awakes; !movers.empty() && ci < 0; movers.popLowest()) {
-      const int i = movers.lowest();
-      FSStone& a = b.aw_stone[i];
-      const double d = distanceForSpeed(a.v);
-      const double r2 = (d + TOUCH_DISTANCE) * (d + TOUCH_DISTANCE);
-      double x = NO_EVENT;
-      for (bitSet rest = a.asleeps; !rest.empty(); rest.popLowest()) {
-        const int j = rest.lowest();
-        const double d2 = dist2(a, b.aw_stone[j]);
-        if (d2 < r2) {
-          if (d2 < CONTACT2) {
-            ci = i;
-            cj = j;
-            restingContact = true;
-            break;
-          }
-          x = std::min(x, d2);
-        } else {
-          a.asleeps.reset(j);  // out of reach for good
-        }
-      }
-      if (ci >= 0) break;
-      a.reach = d;
-      a.stop_time = a.v / FRICTION;
-      if (x < r2) {
-        const double g = std::sqrt(x) - TOUCH_DISTANCE;
-        const double dRest = std::sqrt(g * g + d * d - 2.0 * d * g * COS_CHORD);
-        const double te = a.stop_time - speedForDistance(dRest) / FRICTION;
-        tMin = std::min(tMin, te);
-        found = true;
-      }
-      // Stones below i were scanned earlier in this pass: their reach is fresh.
-      for (bitSet other = a.awakes; !other.empty(); other.popLowest()) {
-        const int k = other.lowest();
-        if (k >= i) break;
-        FSStone& c = b.aw_stone[k];
-        const double d2 = dist2(a, c);
-        if (d2 < CONTACT2) {
-          ci = i;
-          cj = k;
-          break;
-        }
-        const double g = std::sqrt(d2) - TOUCH_DISTANCE;
-        if (d + c.reach > g) {
-          tMin = std::min(tMin, g / (c.v + a.v));
-          found = true;
-        } else {
-          a.awakes.reset(k);
-          c.awakes.reset(i);
-        }
-      }
-    }
+// What one scan of the board found: a contact that is already there, or the
+// span in which no two stones can touch.
+struct NextEvent {
+  int i = -1;              // a contact: moving stone i touches stone j
+  int j = -1;              //   (-1: no contact)
+  bool resting = false;    //   j is at rest
+  bool found = false;      // no contact, but some pair could still touch
+  double span = NO_EVENT;  // the earliest time at which such a pair could touch
+};
 
-    if (ci >= 0 && restingContact) {
-      FSStone& a = b.aw_stone[ci];
-      FSStone& s = b.aw_stone[cj];
-      collideResting(a, s);
-      b.asleeps.reset(cj);
-      a.asleeps = b.asleeps;
-      s.asleeps = b.asleeps;
-      ++b.awake_count;
-      --b.asleep_count;
-      bitSet others = b.awakes;
-      others.reset(ci);
-      // The pair just parted: neither is a candidate of the other until a
-      // third stone brings them together again.
-      a.awakes = others;
-      s.awakes = others;
-      forEach(others, [&](int k) {
-        b.aw_stone[k].awakes.set(ci);
-        b.aw_stone[k].awakes.set(cj);
-        b.aw_stone[k].asleeps.reset(cj);
-      });
-      b.awakes.set(cj);
-      ++events;
-      KELP_CHECK_TEXT(b.plausible() || b.exam(), "pbd->exam()");
-      continue;
-    }
-    if (ci >= 0) {
-      FSStone& a = b.aw_stone[ci];
-      FSStone& c = b.aw_stone[cj];
-      collideMoving(a, c);
-      if (b.awake_count < 3) {
-        a.awakes = bitSet();
-        c.awakes = bitSet();
+// Scans the moving stones in slot order. Resting stones out of a stone's
+// reach are dropped from its candidates for good, and so are pairs of moving
+// stones that can no longer meet; each moving stone's reach and stop time are
+// refreshed on the way.
+NextEvent findNextEvent(FSBoard& b) {
+  double span = NO_EVENT;
+  bool found = false;
+  for (bitSet movers = b.awakes; !movers.empty(); movers.popLowest()) {
+    const int i = movers.lowest();
+    FSStone& a = b.aw_stone[i];
+    const double d = distanceForSpeed(a.v);
+    const double r2 = (d + TOUCH_DISTANCE) * (d + TOUCH_DISTANCE);
+    double x = NO_EVENT;
+    for (bitSet rest = a.asleeps; !rest.empty(); rest.popLowest()) {
+      const int j = rest.lowest();
+      const double d2 = dist2(a, b.aw_stone[j]);
+      if (d2 < r2) {
+        if (d2 < CONTACT2) return {i, j, true, false, NO_EVENT};
+        x = std::min(x, d2);
       } else {
-        bitSet others = b.awakes;
-        others.reset(ci);
-        others.reset(cj);
-        a.awakes = others;
-        c.awakes = others;
-        forEach(others, [&](int k) {
-          b.aw_stone[k].awakes.set(ci);
-          b.aw_stone[k].awakes.set(cj);
-        });
+        a.asleeps.reset(j);  // out of reach for good
       }
-      ++events;
-      continue;
     }
-    if (!found) break;
-
-    // Move every moving stone across the span in which nothing can touch.
-    bool foul = false;
-    forEach(b.awakes, [&](int i) {
-      if (foul) return;
-      FSStone& s = b.aw_stone[i];
-      const int k0 = pathIndex(s.v);
-      bool rests = tMin > s.stop_time;
-      if (!rests) {
-        const int k1 = std::min(k0, static_cast<int>((s.v - tMin * FRICTION) / PATH_STEP));
-        if (k1 < 1) {
-          rests = true;
-        } else {
-          advance(k0, k1, s);
-          if (!inPlay(s)) {
-            if (isProtected(s)) {
-              foul = true;
-              return;
-            }
-            b.awakes.reset(i);
-            --b.awake_count;
-            dropFromMovingCandidates(b, i);
-          }
-        }
+    a.reach = d;
+    a.stop_time = a.v / FRICTION;
+    if (x < r2) {
+      const double g = std::sqrt(x) - TOUCH_DISTANCE;
+      const double te = a.stop_time - speedForDistance(afterChord(g, d)) / FRICTION;
+      span = std::min(span, te);
+      found = true;
+    }
+    // Stones below i were scanned earlier in this pass: their reach is fresh.
+    for (bitSet other = a.awakes; !other.empty(); other.popLowest()) {
+      const int k = other.lowest();
+      if (k >= i) break;
+      FSStone& c = b.aw_stone[k];
+      const double d2 = dist2(a, c);
+      if (d2 < CONTACT2) return {i, k, false, false, NO_EVENT};
+      const double g = std::sqrt(d2) - TOUCH_DISTANCE;
+      if (d + c.reach > g) {
+        span = std::min(span, g / (c.v + a.v));
+        found = true;
+      } else {
+        a.awakes.reset(k);
+        c.awakes.reset(i);
       }
-      if (rests) {
-        advanceToRest(k0, s);
-        b.awakes.reset(i);
-        --b.awake_count;
-        if (!inPlay(s)) {
-          if (isProtected(s)) {
-            foul = true;
-            return;
-          }
-          dropFromMovingCandidates(b, i);
-        } else {
-          b.asleeps.set(i);
-          ++b.asleep_count;
-          forEach(b.awakes, [&](int m) {
-            b.aw_stone[m].awakes.reset(i);
-            b.aw_stone[m].asleeps.set(i);
-          });
-        }
-      }
-    });
-    if (foul) return 0;
-    if (b.awake_count == 0) break;
-    ++events;
+    }
   }
+  return {-1, -1, false, found, span};
+}
 
-  // No further contact is possible: every stone still moving slides to rest.
+// Which stones moving stones i and j (just parted) may still hit: neither is
+// a candidate of the other until a third stone brings them together again,
+// while every other moving stone may hit both. j is no resting candidate of
+// anyone any more.
+void partPair(FSBoard& b, int i, int j) {
+  bitSet others = b.awakes;
+  others.reset(i);
+  others.reset(j);
+  b.aw_stone[i].awakes = others;
+  b.aw_stone[j].awakes = others;
+  forEach(others, [&](int k) {
+    FSStone& c = b.aw_stone[k];
+    c.awakes.set(i);
+    c.awakes.set(j);
+    c.asleeps.reset(j);
+  });
+}
+
+// Moving stone i strikes stone j at rest, which starts to move.
+void contactWithResting(FSBoard& b, int i, int j) {
+  FSStone& a = b.aw_stone[i];
+  FSStone& s = b.aw_stone[j];
+  collideResting(a, s);
+  b.asleeps.reset(j);
+  a.asleeps = b.asleeps;
+  s.asleeps = b.asleeps;
+  ++b.awake_count;
+  --b.asleep_count;
+  partPair(b, i, j);
+  b.awakes.set(j);
+}
+
+// Two moving stones strike each other.
+void contactBetweenMoving(FSBoard& b, int i, int j) {
+  collideMoving(b.aw_stone[i], b.aw_stone[j]);
+  partPair(b, i, j);
+}
+
+// Moving stone i has left play: a protected stone makes the shot a foul
+// (true); any other is off the board and nobody's candidate any more.
+bool leavePlay(FSBoard& b, int i) {
+  if (isProtected(b.aw_stone[i])) return true;
+  b.awakes.reset(i);
+  --b.awake_count;
+  dropFromMovingCandidates(b, i);
+  return false;
+}
+
+// Moving stone i has come to rest where it lies (true on a foul). In play it
+// becomes a resting candidate of every stone still moving.
+bool cameToRest(FSBoard& b, int i) {
+  if (!inPlay(b.aw_stone[i])) return leavePlay(b, i);
+  b.awakes.reset(i);
+  --b.awake_count;
+  b.asleeps.set(i);
+  ++b.asleep_count;
+  forEach(b.awakes, [&](int m) {
+    b.aw_stone[m].awakes.reset(i);
+    b.aw_stone[m].asleeps.set(i);
+  });
+  return false;
+}
+
+// Moves every moving stone across a span in which nothing can touch; a stone
+// that stops within it comes to rest. False on a foul.
+bool advanceAcross(FSBoard& b, double span) {
+  bool foul = false;
+  forEach(b.awakes, [&](int i) {
+    if (foul) return;
+    FSStone& s = b.aw_stone[i];
+    const int k0 = pathIndex(s.v);
+    const int k1 = span > s.stop_time
+                       ? 0
+                       : std::min(k0, static_cast<int>((s.v - span * FRICTION) / PATH_STEP));
+    if (k1 < 1) {
+      advanceToRest(k0, s);
+      foul = cameToRest(b, i);
+    } else {
+      advance(k0, k1, s);
+      if (!inPlay(s)) foul = leavePlay(b, i);
+    }
+  });
+  return !foul;
+}
+
+// No further contact is possible: every stone still moving slides to rest.
+// False on a foul.
+bool slideToRest(FSBoard& b) {
   bool foul = false;
   forEach(b.awakes, [&](int i) {
     if (foul) return;
@@ -399,10 +382,14 @@ int simulate(ThinkBoard& out, FSBoard& fsb) {
       foul = true;
     }
   });
-  if (foul) return 0;
+  if (foul) return false;
   b.awakes = bitSet();
   b.awake_count = 0;
+  return true;
+}
 
+// Rebuilds out from the stones at rest.
+void writeBack(const FSBoard& b, ThinkBoard& out) {
   // Most shots move only a few stones: a stone still exactly where it lay
   // before the throw keeps its distance and bearing, which saves their
   // hypot and atan2 (they depend on x and y alone).
@@ -425,6 +412,35 @@ int simulate(ThinkBoard& out, FSBoard& fsb) {
       out.setStone(col, s.x, s.y);
     }
   });
+}
+
+}  // namespace
+
+int simulate(ThinkBoard& out, FSBoard& fsb) {
+  FSBoard& b = fsb;
+  b.events = 0;
+  for (;;) {
+    KELP_CHECK_TEXT(b.plausible() || b.exam(), "pbd->exam()");
+    if (b.events > EVENT_LIMIT) return exactFallback(b, out, SIM_STEP);
+    if (b.awakes.empty()) break;
+    const NextEvent next = findNextEvent(b);
+    // After a contact the board is checked again at once, at the top.
+    if (next.j >= 0) {
+      if (next.resting) {
+        contactWithResting(b, next.i, next.j);
+      } else {
+        contactBetweenMoving(b, next.i, next.j);
+      }
+      ++b.events;
+      continue;
+    }
+    if (!next.found) break;
+    if (!advanceAcross(b, next.span)) return 0;
+    if (b.awake_count == 0) break;
+    ++b.events;
+  }
+  if (!slideToRest(b)) return 0;
+  writeBack(b, out);
   return 2;
 }
 

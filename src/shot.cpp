@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kelpsimulator/check.h"
+#include "kelpsimulator/contact.h"
 #include "kelpsimulator/primitive.h"
 #include "kelpsimulator/simulator.h"
 
@@ -11,7 +12,6 @@ namespace Kelp {
 
 namespace {
 
-constexpr double TOUCH_DISTANCE = static_cast<double>(0.29f);  // centre distance of touching stones
 constexpr double NOISE_MEAN = 0.0;
 constexpr double CURL_OFFSET = static_cast<double>(1.22f);      // m, sideways aim offset
 constexpr double CURL_ROTATION = static_cast<double>(0.0335f);  // small-angle rotation factor
@@ -22,7 +22,6 @@ constexpr double CONTACT_GAP = 0.0006;
 // least this far in front of the nearest one. Two radii: a stone that stops
 // closer than one diameter in front of another would overlap it.
 constexpr double REACH_MARGIN = TOUCH_DISTANCE;
-const double COS_CHORD = std::cos(CHORD_ANGLE);
 
 double spinW(int spin) {
   return spin == 0 ? CURL_SPIN : -CURL_SPIN;
@@ -59,12 +58,6 @@ double dist2(const FSStone& a, double x, double y) {
   const double dx = x - a.x;
   const double dy = y - a.y;
   return dx * dx + dy * dy;
-}
-
-// Remaining straight distance after closing a gap g on a curling path with
-// straight distance d still to go (law of cosines over the chord angle).
-double afterChord(double g, double d) {
-  return std::sqrt(g * g + d * d - 2.0 * d * g * COS_CHORD);
 }
 
 int chordRow(double dRest, int k) {

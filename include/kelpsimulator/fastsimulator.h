@@ -8,14 +8,13 @@
 #include <cstdint>
 
 #include "kelpsimulator/bitSet.h"
+#include "kelpsimulator/contact.h"
 #include "kelpsimulator/thinkboard.h"
 #include "kelpsimulator/trajectory.h"
 
 namespace Kelp {
 
-inline constexpr double CONTACT_DISTANCE = static_cast<double>(0.2906f);  // m, compared squared
 inline constexpr double TANGENTIAL_FACTOR = 0.159;  // share of tangential sliding passed on
-inline constexpr double CHORD_ANGLE = 0.03333565;   // rad, law-of-cosines advance angle
 inline constexpr int EVENT_LIMIT = 100;
 
 struct FSBoard {

@@ -201,5 +201,20 @@ TEST(Match, TheTeeDrawSentInTheRecordFrameComesToRestNearTheTee) {
   EXPECT_LT(std::hypot(stone[0].get<double>(), stone[1].get<double>()), 0.3);
 }
 
+TEST(Match, APictureThatCannotBeWrittenIsReportedAndTheMatchGoesOn) {
+  MatchConfig c = config("picture", fake("ok"), fake("ok"));
+  c.pictures = true;
+  c.maxThrows = 1;
+  fs::create_directory(c.outDir + "/end00-shot00.svg");  // a folder where the picture goes
+  std::ostringstream progress;
+  Match match(c, &progress);
+  EXPECT_EQ(exitStatus(match.run()), 0);
+  EXPECT_NE(progress.str().find("cannot write picture " + c.outDir + "/end00-shot00.svg\n"),
+            std::string::npos)
+      << progress.str();
+  EXPECT_TRUE(fs::exists(c.outDir + "/end00.svg"));
+  EXPECT_EQ(lines(c.outDir + "/record.jsonl").size(), 1u);
+}
+
 }  // namespace
 }  // namespace Kelp::Referee
