@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "referee/stop.h"
+
 namespace Kelp::Referee {
 namespace {
 
@@ -77,10 +79,9 @@ GameResult Series::playGame(int index) const {
   std::ofstream log(m.outDir + "/match.log");
   Match match(m, log ? &log : nullptr);
   const MatchResult r = match.run();
-  if (!r.error.empty()) {
-    g.error = r.error;
-    return g;
-  }
+  g.interrupted = r.interrupted;
+  if (!r.error.empty()) g.error = r.error;
+  if (g.interrupted || !g.error.empty()) return g;
   for (const EndScore& e : r.ends) {
     g.ends.push_back({e.side < 0 ? -1 : seriesSide(e.side), e.points});
   }
@@ -160,9 +161,11 @@ SeriesResult Series::run() {
     std::unique_lock lock(mutex);
     for (;;) {
       counted_more.wait(lock, [&] {
-        return stop || next >= config_.games || next < counted + config_.concurrency;
+        return stop || stopRequested() || next >= config_.games ||
+               next < counted + config_.concurrency;
       });
-      if (stop || next >= config_.games) break;
+      // A stop (a signal) starts no new game; the running ones end early.
+      if (stop || stopRequested() || next >= config_.games) break;
       const int index = next++;
       lock.unlock();
       GameResult g = playGame(index);
@@ -170,6 +173,12 @@ SeriesResult Series::run() {
       done[index] = std::move(g);
       while (counted < config_.games && done[counted]) {
         GameResult& ready = *done[counted];
+        if (ready.interrupted) {
+          // Games after it that did finish are not counted either: the
+          // figures come from a prefix of the game order.
+          stop = true;
+          break;
+        }
         if (!ready.error.empty()) {
           if (result_.error.empty())
             result_.error = fmt::format("game {}: {}", ready.number, ready.error);
@@ -189,6 +198,8 @@ SeriesResult Series::run() {
   for (int i = 1; i < workers; ++i) threads.emplace_back(work);
   work();
   for (auto& t : threads) t.join();
+  result_.interrupted = stopRequested() && counted < config_.games &&
+                        result_.sprtDecidedAfter == 0 && result_.error.empty();
   return result_;
 }
 
@@ -233,6 +244,7 @@ nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
               {"points_a", r.points[0]},
               {"points_b", r.points[1]},
               {"forfeits", r.forfeitedGames},
+              {"interrupted", r.interrupted},
               {"error", r.error.empty() ? json(nullptr) : json(r.error)}};
   if (config.sprt) {
     const SprtSettings& s = *config.sprt;
@@ -278,6 +290,9 @@ std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {
     }
   }
   if (!r.error.empty()) s += "series stopped: " + r.error + "\n";
+  if (r.interrupted) {
+    s += fmt::format("series interrupted: {} of {} games counted\n", r.games.size(), config.games);
+  }
   return s;
 }
 

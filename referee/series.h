@@ -49,6 +49,7 @@ struct GameResult {
   int forfeit = FORFEIT_NONE;   // SIDE_A, SIDE_B, FORFEIT_BOTH or FORFEIT_NONE
   std::array<int, 2> faults{};  // engine faults of A and B in this game
   std::string error;            // the game could not be played (the referee's own trouble)
+  bool interrupted = false;     // stopped by a signal before its end: not counted
 };
 
 struct SeriesResult {
@@ -61,6 +62,7 @@ struct SeriesResult {
   std::optional<SprtResult> sprt;  // the test's state when it decided, or at the end
   int sprtDecidedAfter = 0;        // games counted when the test decided; 0 if it did not
   std::string error;               // why the series stopped early, if it did
+  bool interrupted = false;        // a signal stopped it before its planned end
 };
 
 class Series {
