@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -88,7 +89,11 @@ std::string excerpt(std::string_view s, std::size_t bad) {
 }  // namespace
 
 void ReplyScanner::push(Reply reply) {
-  if (replies_.size() >= MAX_KEPT_REPLIES) {
+  const bool ready = reply.kind == Reply::Kind::ReadyOk;
+  const auto sameKind = std::count_if(replies_.begin(), replies_.end(), [&](const Reply& r) {
+    return (r.kind == Reply::Kind::ReadyOk) == ready;
+  });
+  if (static_cast<std::size_t>(sameKind) >= MAX_KEPT_REPLIES) {
     ++overflow_;
     return;
   }

@@ -35,8 +35,10 @@ struct Reply {
 // Finds replies in a byte stream that arrives in arbitrary pieces, in one
 // pass over each byte. Everything else is diagnostics and is dropped here.
 // Memory stays bounded whatever the engine prints: at most MAX_KEPT_REPLIES
-// replies wait to be taken (later ones are only counted) and at most one
-// reply's worth of bytes is carried from one piece to the next.
+// READYOKs and as many shot replies (BESTSHOT, well formed or not) wait to
+// be taken, so a flood of one kind cannot push out the other (later ones
+// are only counted), and at most one reply's worth of bytes is carried from
+// one piece to the next.
 class ReplyScanner {
  public:
   // `drained`: the read that delivered these bytes emptied the pipe, so
@@ -48,8 +50,8 @@ class ReplyScanner {
   // (malformed, since it did not end well).
   void close(std::chrono::steady_clock::time_point now);
   std::deque<Reply>& replies() { return replies_; }
-  // Replies not kept because MAX_KEPT_REPLIES were waiting; reset by the
-  // caller when it has reported them.
+  // Replies not kept because MAX_KEPT_REPLIES of their kind were waiting;
+  // reset by the caller when it has reported them.
   std::size_t& overflow() { return overflow_; }
 
  private:
@@ -59,7 +61,7 @@ class ReplyScanner {
   std::size_t overflow_ = 0;
 };
 
-inline constexpr std::size_t MAX_KEPT_REPLIES = 16;
+inline constexpr std::size_t MAX_KEPT_REPLIES = 8;
 // Longest number field accepted in a BESTSHOT reply; anything longer is
 // malformed rather than waited for.
 inline constexpr std::size_t MAX_NUMBER_FIELD = 40;

@@ -106,9 +106,14 @@ TEST(ReplyScanner, FloodsAreCountedNotKept) {
   std::string tokens;
   for (int i = 0; i < 8192; ++i) tokens += i % 2 ? "BESTSHOT " : "READYOK";
   for (int i = 0; i < 64; ++i) s.feed(tokens, false, T0);  // 512K replies, 8 MB
-  EXPECT_EQ(s.replies().size(), MAX_KEPT_REPLIES);
-  EXPECT_EQ(s.overflow(), 64u * 8192 - 1 - MAX_KEPT_REPLIES) << "the last one waits for its end";
+  EXPECT_EQ(s.replies().size(), 2 * MAX_KEPT_REPLIES) << "as many of each kind";
+  EXPECT_EQ(s.overflow(), 64u * 8192 - 1 - 2 * MAX_KEPT_REPLIES) << "the last waits for its end";
   EXPECT_TRUE(s.partial());
+  // A flood of one kind leaves room for the other.
+  ReplyScanner t;
+  for (int i = 0; i < 100; ++i) t.feed("READYOK", false, T0);
+  t.feed("BESTSHOT 1 -30 1\n", true, T0);
+  EXPECT_EQ(t.replies().back().kind, Kind::BestShot);
 }
 
 }  // namespace
