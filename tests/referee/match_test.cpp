@@ -106,11 +106,11 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
 TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   // A: garbage, then fine. B: late (its late reply must not be taken for the
   // next one), then fine, then it exits.
-  MatchConfig c = config("faults", fake("garbage,ok"), fake("late:4.5,ok,exit"));
-  // Margins of 1.5 s each way, so a loaded machine cannot make a prompt
-  // reply late or the late one prompt: the late reply comes 1.5 s after its
-  // deadline, and B's next GO waits for it, 1.5 s before its own deadline.
-  c.timeout = 3.0;
+  MatchConfig c = config("faults", fake("garbage,ok"), fake("late:6,ok,exit"));
+  // Margins of 2 s each way, so a loaded machine cannot make a prompt reply
+  // late or the late one prompt: the late reply comes 2 s after its
+  // deadline, and B's next GO, which waits for it, 2 s before its own.
+  c.timeout = 4.0;
   c.maxThrows = 8;
   Match match(c, nullptr);
   const MatchResult result = match.run();
@@ -214,7 +214,9 @@ TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
     } else {
       c.commands[0].insert(c.commands[0].end(), {"--pids", pids});
     }
-    c.timeout = 2.0;
+    // Long enough for a sound reply from Python on a loaded machine; the
+    // missing spin and the hung engine cost it once per turn.
+    c.timeout = 5.0;
     c.exitGrace = 0.5;
     c.maxThrows = 2 * static_cast<int>(k.status.size());
     Match match(c, nullptr);
