@@ -51,11 +51,6 @@ void requestStop(int signal) {
   stopCount.fetch_add(1);
 }
 
-void clearStop() {
-  stopCount.store(0);
-  stopSig.store(0);
-}
-
 void registerEngineGroup(pid_t group) {
   for (auto& g : groups) {
     pid_t empty = 0;

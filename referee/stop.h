@@ -16,9 +16,8 @@ void installStopHandlers();
 bool stopRequested();
 // The signal that asked for the stop; 0 when none did.
 int stopSignal();
-// Asks for a stop as a signal would (for callers without signals, and tests).
+// Asks for a stop as a signal would, for callers that learn of it otherwise.
 void requestStop(int signal = 0);
-void clearStop();
 
 // Engine process groups that a second signal kills. Registering fails
 // silently past a fixed number of groups (those are still ended in order
