@@ -39,8 +39,8 @@ const CLI::Validator SECONDS(
     },
     "SECONDS");
 
-// A new folder named by the local date and time, with a suffix when a match
-// started in the same second already took the name.
+// The default folder's name, from the local date and time (claimFresh adds
+// a suffix when a run started in the same second took it).
 std::string defaultOutDir(const char* kind) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -60,7 +60,8 @@ std::string engineName(const std::vector<std::string>& words) {
 }
 
 // Plays the series, prints its progress and summary, writes series.json and
-// elo.svg. Exit status 0 when every game was clean, 1 otherwise.
+// elo.svg. Exit status 0 when every game was clean, 1 otherwise, 128 + the
+// signal when one stopped it.
 int runSeries(const SeriesConfig& config, std::ostream& out, std::ostream& err) {
   Series series(config, &out);
   const SeriesResult result = series.run();
