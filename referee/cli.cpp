@@ -5,33 +5,56 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "kelpsimulator/random.h"
 #include "referee/elo_plot.h"
 #include "referee/match.h"
+#include "referee/outdir.h"
 #include "referee/resume.h"
 #include "referee/series.h"
+#include "referee/stop.h"
 
 namespace Kelp::Referee {
 namespace {
 
 constexpr int USAGE = 2;
 
-// A new folder named by the local date and time, with a suffix when a match
-// started in the same second already took the name.
+// Timeouts: a finite number of seconds, from a millisecond to an hour.
+constexpr double MAX_TIMEOUT = 3600.0;
+const CLI::Validator SECONDS(
+    [](std::string& text) -> std::string {
+      std::size_t used = 0;
+      double v = 0.0;
+      try {
+        v = std::stod(text, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used != text.size() || !std::isfinite(v) || v < 0.001 || v > MAX_TIMEOUT) {
+        return fmt::format("{} is not a number of seconds from 0.001 to {}", text, MAX_TIMEOUT);
+      }
+      return "";
+    },
+    "SECONDS");
+
+// The default folder's name, from the local date and time (claimFresh adds
+// a suffix when a run started in the same second took it).
 std::string defaultOutDir(const char* kind) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
-  std::string dir = kind + std::string(stamp);
-  for (int n = 2; std::filesystem::exists(dir); ++n) dir = fmt::format("{}{}-{}", kind, stamp, n);
-  return dir;
+  return kind + std::string(stamp);
+}
+
+// The exit status of a run that a signal stopped.
+int interruptedStatus() {
+  return stopSignal() > 0 ? 128 + stopSignal() : 1;
 }
 
 std::string engineName(const std::vector<std::string>& words) {
@@ -41,7 +64,8 @@ std::string engineName(const std::vector<std::string>& words) {
 // Plays the series (what is left of it, when resumed: `played` holds the
 // games it kept), prints its progress and summary, writes series.json and
 // elo.svg. Every finished game goes to games.jsonl as it finishes. Exit
-// status 0 when every game was clean, 1 otherwise.
+// status 0 when every game was clean, 1 otherwise, 128 + the signal when one
+// stopped it.
 int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
               const SeriesRunner& runner, std::ostream& out, std::ostream& err) {
   GameJournal journal(config.match.outDir);
@@ -54,8 +78,8 @@ int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
   const SeriesResult result = runner ? runner(series, config) : series.run();
   out << "\n" << seriesSummary(config, result);
   const std::string dir = config.match.outDir;
-  std::ofstream json(dir + "/series.json");
-  json << seriesJson(config, result).dump(2) << "\n";
+  const bool json =
+      writeFileAtomically(dir + "/series.json", seriesJson(config, result).dump(2) + "\n");
   EloPlotOptions plot;
   plot.title = fmt::format("Elo of A ({}) over B ({}), {} games of {} end{}", config.match.names[0],
                            config.match.names[1], result.games.size(), config.match.ends,
@@ -68,6 +92,7 @@ int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
   out << fmt::format("seed {} (replay with --seed {}); results {}/series.json, plot {}/elo.svg\n",
                      config.seed, config.seed, dir, dir);
   if (!result.error.empty()) err << "kelp-referee: " << result.error << "\n";
+  if (result.interrupted) return interruptedStatus();
   return result.error.empty() && result.forfeitedGames == 0 ? 0 : 1;
 }
 
@@ -102,10 +127,10 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   app.add_option("--seed", seed, "seed of the execution error (default: from the clock)")
       ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
   app.add_option("--timeout", timeout, "seconds an engine may take per reply")
-      ->check(CLI::PositiveNumber)
+      ->check(SECONDS)
       ->capture_default_str();
   app.add_option("--ready-timeout", readyTimeout, "seconds an engine may take to get ready")
-      ->check(CLI::PositiveNumber)
+      ->check(SECONDS)
       ->capture_default_str();
   app.add_option("--out", outDir, "output folder (default: a new folder named by date and time)");
   app.add_option("--throws", throws, "stop after this many throws and score the end as it lies")
@@ -154,12 +179,22 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   }
 
   if (!resumeDir.empty()) {
+    // Resuming takes the folder as it is, but never one a running referee
+    // holds: claimed before anything in it is read or cleared.
+    std::string why;
+    const std::unique_ptr<OutputFolder> folder =
+        OutputFolder::claim(resumeDir, OutputFolder::Mode::Resume, why);
+    if (!folder) {
+      err << "kelp-referee: " << why << "\n";
+      return USAGE;
+    }
     ResumedSeries resumed = resumeSeries(resumeDir);
     if (!resumed.error.empty()) {
       err << "kelp-referee: " << resumed.error << "\n";
       return USAGE;
     }
     const SeriesConfig& c = resumed.config;
+    installStopHandlers();
     out << fmt::format(
                "kelp-referee: resuming the series in {}: {} of {} games kept, A = {}, B = {}, "
                "concurrency {}, seed {}\n",
@@ -199,7 +234,18 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   config.seed = seed >= 0 ? static_cast<uint32_t>(seed) : timeSeed();
   config.timeout = timeout;
   config.readyTimeout = readyTimeout;
-  config.outDir = outDir.empty() ? defaultOutDir(games > 0 ? "series" : "match") : outDir;
+  // The folder is this run's alone: created here, never one with results
+  // in it, never one another referee holds.
+  std::string why;
+  const std::unique_ptr<OutputFolder> folder =
+      outDir.empty() ? OutputFolder::claimFresh(defaultOutDir(games > 0 ? "series" : "match"), why)
+                     : OutputFolder::claim(outDir, OutputFolder::Mode::New, why);
+  if (!folder) {
+    err << "kelp-referee: " << why << "\n";
+    return USAGE;
+  }
+  config.outDir = folder->path();
+  installStopHandlers();
   config.maxThrows = throws;
   config.pictures = !noPictures;
 
@@ -216,7 +262,6 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                games, commandA, commandB, ends, ends == 1 ? "" : "s", concurrency, config.seed,
                config.outDir)
         << std::flush;
-    std::string why;
     if (!startSeriesFolder(series, why)) {
       err << "kelp-referee: " << why << "\n";
       return 1;
@@ -229,6 +274,10 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       << std::flush;
   Match match(config, &out);
   const MatchResult result = match.run();
+  if (result.interrupted) {
+    err << "kelp-referee: interrupted; record " << config.outDir << "/record.jsonl\n";
+    return interruptedStatus();
+  }
   if (!result.error.empty()) {
     err << "kelp-referee: " << result.error << "\n";
     return 1;

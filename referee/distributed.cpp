@@ -14,6 +14,7 @@
 #include "referee/folder_pack.h"
 #include "referee/game_slots.h"
 #include "referee/resume.h"
+#include "referee/stop.h"
 
 namespace Kelp::Referee {
 namespace {
@@ -213,6 +214,8 @@ SeriesResult keepSeries(Series& series, const SeriesConfig& config, int ranks, s
 
 // Rank r > 0: plays what rank 0 hands out until told to stop.
 int serveSeries(int rank, std::ostream& err) {
+  // mpirun passes a signal on to every rank: games here end in order too.
+  installStopHandlers();
   const std::string text = broadcastSettings("");
   if (text.empty()) return 0;
   std::string why;
@@ -244,7 +247,11 @@ int serveSeries(int rank, std::ostream& err) {
           for (int i : games) slots.add(i);
         }
       }
-      for (const GameResult& g : slots.takeFinished()) sendGame(g, dirOf(g.number - 1));
+      // A game cut short by a signal is not a result: rank 0 counts
+      // nothing past it, and a resumed series plays it again.
+      for (const GameResult& g : slots.takeFinished()) {
+        if (!g.interrupted) sendGame(g, dirOf(g.number - 1));
+      }
       if (stopped && slots.idle()) break;
       slots.waitForFinished(POLL);
     }

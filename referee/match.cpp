@@ -8,13 +8,11 @@
 #include <iostream>
 
 #include "referee/picture.h"
+#include "referee/stop.h"
 
 namespace Kelp::Referee {
 namespace {
 
-// How long a reply that might still continue (its spin digits end the
-// stream) is given before it is taken as complete.
-constexpr auto QUIET = std::chrono::milliseconds(20);
 // Throws faster than this are not from a reply: a defence against numbers
 // that would overflow the physics' single-precision state.
 constexpr double MAX_REPLY_SPEED = 1000.0;
@@ -34,7 +32,6 @@ void writePicture(const std::string& path, const SheetPicture& pic, std::ostream
 
 struct Match::Engine {
   EngineProcess process;
-  int stale = 0;  // GOs that timed out and whose replies have not come yet
   bool goneReported = false;
 };
 
@@ -96,50 +93,57 @@ void Match::sendBoth(const std::string& message) {
 }
 
 void Match::dropQueued(int side) {
-  Engine& e = *engines_[side];
-  e.process.readSome(Clock::now());
-  auto& queue = e.process.scanner().replies();
-  while (!queue.empty()) {
-    const Reply& r = queue.front();
-    if (r.kind != Reply::Kind::ReadyOk && e.stale > 0) {
-      --e.stale;
-      e.process.note("late reply dropped: " + r.text);
-    } else {
-      e.process.note("unasked reply dropped: " + r.text);
-    }
-    queue.pop_front();
+  EngineProcess& p = engines_[side]->process;
+  p.readPresent();
+  // A reply begun now was begun before the request that is about to go.
+  p.scanner().close(Clock::now());
+  auto& queue = p.scanner().replies();
+  for (; !queue.empty(); queue.pop_front()) p.dropUnasked(queue.front());
+}
+
+Match::Wait Match::awaitDelivery(int side, Clock::time_point deadline) {
+  EngineProcess& p = engines_[side]->process;
+  for (;;) {
+    if (stopRequested()) return Wait::Stopped;
+    if (!p.alive()) return Wait::Dead;
+    if (p.delivered()) return Wait::Reply;
+    const auto now = Clock::now();
+    if (now >= deadline) return Wait::Late;
+    tend(1 - side);
+    p.readSome(std::min(deadline, now + std::chrono::milliseconds(5)));
   }
 }
 
 Match::Wait Match::awaitReply(int side, Reply::Kind kind, Clock::time_point deadline,
                               Reply& reply) {
-  Engine& e = *engines_[side];
-  EngineProcess& p = e.process;
+  EngineProcess& p = engines_[side]->process;
+  const bool wantShot = kind != Reply::Kind::ReadyOk;
+  bool taken = false;  // the engine has read the request
   for (;;) {
+    // Replies read while the request still sat in the pipe after the read
+    // were written before the engine read it: unasked.
+    taken = taken || p.delivered();
     auto& queue = p.scanner().replies();
     while (!queue.empty()) {
       Reply r = std::move(queue.front());
       queue.pop_front();
-      const bool isShot = r.kind != Reply::Kind::ReadyOk;
-      if (isShot && e.stale > 0) {
-        --e.stale;
-        p.note("late reply dropped: " + r.text);
-        continue;
-      }
-      if (isShot == (kind != Reply::Kind::ReadyOk)) {
+      if (taken && (r.kind != Reply::Kind::ReadyOk) == wantShot) {
         reply = std::move(r);
         return Wait::Reply;
       }
-      p.note("unasked reply dropped: " + r.text);
-    }
-    const auto now = Clock::now();
-    const bool pending = p.scanner().pending();
-    if (pending && (now - p.lastData() >= QUIET || now >= deadline || !p.alive())) {
-      p.scanner().settle(now);
-      continue;
+      p.dropUnasked(r);
     }
     if (!p.alive()) return Wait::Dead;
-    if (now >= deadline) return Wait::Late;
+    if (stopRequested()) return Wait::Stopped;
+    const auto now = Clock::now();
+    if (now >= deadline) {
+      // A reply begun and not ended in time is malformed (a missing spin).
+      if (taken && p.scanner().partial()) {
+        p.scanner().close(now);
+        continue;
+      }
+      return Wait::Late;
+    }
     // The other engine gets its queued messages meanwhile, and its output is
     // kept flowing.
     tend(1 - side);
@@ -170,10 +174,21 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
   Reply reply;
   Wait wait = Wait::Dead;
   const auto asked = Clock::now();
+  const auto deadline = asked + seconds(config_.timeout);
   if (e.process.alive()) {
-    dropQueued(side);
-    sendTo(side, "GO");
-    wait = awaitReply(side, Reply::Kind::BestShot, asked + seconds(config_.timeout), reply);
+    // GO goes once the engine has read all before it, and what it wrote
+    // until then (a late or repeated reply) is dropped: a reply counts only
+    // for the GO it answers.
+    wait = awaitDelivery(side, deadline);
+    if (wait == Wait::Reply) {
+      dropQueued(side);
+      sendTo(side, "GO");
+      wait = awaitReply(side, Reply::Kind::BestShot, deadline, reply);
+    }
+  }
+  if (wait == Wait::Stopped) {
+    interrupted_ = true;
+    return rec;
   }
   const double thinking =
       std::chrono::duration<double>((wait == Wait::Reply ? reply.at : Clock::now()) - asked)
@@ -181,7 +196,6 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
 
   std::optional<ThrowResult> thrown;
   if (wait == Wait::Late) {
-    ++e.stale;
     rec.status = ReplyStatus::Late;
     fault(side, end, shot, fmt::format("no reply within {} s", config_.timeout));
   } else if (wait == Wait::Dead) {
@@ -227,7 +241,10 @@ void Match::playEnd(int end, int firstSide) {
       stopped_ = true;
       break;
     }
+    if (stopRequested()) interrupted_ = true;
+    if (interrupted_) return;
     ThrowRecord rec = playThrow(end, shot, firstSide);
+    if (interrupted_) return;
     const bool last = shot == SHOTS_PER_END - 1 ||
                       (config_.maxThrows >= 0 && result_.throws >= config_.maxThrows);
     if (last) rec.endScore = scoreEnd(sheet_, firstSide);
@@ -253,13 +270,15 @@ MatchResult Match::run() {
     return result_;
   }
   startEngines();
-  for (int side = 0; side < 2; ++side) {
+  for (int side = 0; side < 2 && !interrupted_; ++side) {
     EngineProcess& p = engines_[side]->process;
     if (!p.alive()) continue;
+    dropQueued(side);
     p.queue("ISREADY");
     Reply r;
     const Wait w =
         awaitReply(side, Reply::Kind::ReadyOk, Clock::now() + seconds(config_.readyTimeout), r);
+    if (w == Wait::Stopped) interrupted_ = true;
     if (w == Wait::Late) {
       engines_[side]->goneReported = true;
       fault(side, -1, -1, "no READYOK in time; engine stopped");
@@ -270,15 +289,24 @@ MatchResult Match::run() {
   sendBoth("NEWGAME");
 
   int first = SIDE_A;
-  for (int end = 0; end < config_.ends && !stopped_; ++end) {
+  for (int end = 0; end < config_.ends && !stopped_ && !interrupted_; ++end) {
     playEnd(end, first);
-    first = nextFirstSide(first, result_.ends.back());
+    if (!interrupted_) first = nextFirstSide(first, result_.ends.back());
+  }
+  if (interrupted_) {
+    // No more messages: every engine and what it started ends now.
+    for (auto& e : engines_) e->process.kill();
+    record_.close();
+    result_.interrupted = true;
+    say(fmt::format("match interrupted after {} throws", result_.throws));
+    return result_;
   }
   sendBoth(totalScoreMessage(result_.total[0], result_.total[1]));
   sendBoth("GAMEOVER");
   const auto grace =
       std::chrono::duration_cast<std::chrono::milliseconds>(seconds(config_.exitGrace));
   for (auto& e : engines_) e->process.finish(grace);
+  if (!record_.close()) result_.error = "cannot write " + config_.outDir + "/record.jsonl";
 
   result_.winner = result_.total[0] > result_.total[1]   ? SIDE_A
                    : result_.total[1] > result_.total[0] ? SIDE_B

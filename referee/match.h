@@ -50,8 +50,9 @@ struct MatchResult {
   std::vector<Fault> faults;      // every engine fault, in order
   std::array<int, 2> forfeits{};  // throws lost to faults, per engine
   int throws = 0;
-  bool completed = false;  // the match ran to its end (faults allowed)
-  std::string error;       // why the match could not run, if it could not
+  bool completed = false;    // the match ran to its end (faults allowed)
+  bool interrupted = false;  // stopped by a signal (or requestStop) before its end
+  std::string error;         // why the match could not run, if it could not
 };
 
 class Match {
@@ -66,13 +67,18 @@ class Match {
 
  private:
   struct Engine;
-  enum class Wait { Reply, Late, Dead };
+  enum class Wait { Reply, Late, Dead, Stopped };
 
   void startEngines();
   void sendBoth(const std::string& message);
   void sendTo(int side, const std::string& message);
-  // Waits for the next reply of the given kind, dropping stale replies.
+  // Waits until the engine has read every message queued for it (Reply).
+  Wait awaitDelivery(int side, Clock::time_point deadline);
+  // Waits for the reply to the request just queued: the first reply of the
+  // given kind read after the engine took the request; any other reply is
+  // unasked and dropped.
   Wait awaitReply(int side, Reply::Kind kind, Clock::time_point deadline, Reply& reply);
+  // Drops every reply the engine wrote so far: none was asked for.
   void dropQueued(int side);
   void noteIfGone(int side, int end, int shot);
   // Lets an engine that is not being waited for take its messages.
@@ -95,11 +101,12 @@ class Match {
   MatchResult result_;
   Sheet sheet_;
   std::array<int, SHOTS_PER_END> sideOfSlot_{};
-  bool stopped_ = false;  // the throw limit was reached
+  bool stopped_ = false;      // the throw limit was reached
+  bool interrupted_ = false;  // a stop was asked: the match ends at once
 };
 
 // The exit status of a match: 0 when it completed without engine faults, 1
-// otherwise.
+// otherwise (an interrupted match: 128 + the signal, see cli.cpp).
 int exitStatus(const MatchResult& result);
 
 }  // namespace Kelp::Referee

@@ -1,6 +1,7 @@
 #include "referee/process.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+
+#include "referee/stop.h"
 
 extern char** environ;
 
@@ -49,6 +52,7 @@ std::optional<std::vector<std::string>> splitCommand(const std::string& command)
 
 EngineProcess::~EngineProcess() {
   if (pid_ > 0 && !reaped_) kill();
+  flushLog();
   if (log_ >= 0) ::close(log_);
 }
 
@@ -80,49 +84,54 @@ bool EngineProcess::start(const std::vector<std::string>& words, const std::stri
   for (std::string& w : rest) argv.push_back(w.data());
   argv.push_back(nullptr);
 
-  int inPipe[2];
-  int outPipe[2];
-  if (::pipe2(inPipe, O_CLOEXEC) != 0) {
-    error_ = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
-  if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-    error_ = std::string("pipe: ") + std::strerror(errno);
-    ::close(inPipe[0]);
-    ::close(inPipe[1]);
-    return false;
+  int pipes[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};  // stdin, stdout, stderr
+  for (auto& p : pipes) {
+    if (::pipe2(p, O_CLOEXEC) != 0) {
+      error_ = std::string("pipe: ") + std::strerror(errno);
+      for (auto& q : pipes) {
+        for (int fd : q) {
+          if (fd >= 0) ::close(fd);
+        }
+      }
+      return false;
+    }
   }
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, inPipe[0], 0);
-  posix_spawn_file_actions_adddup2(&fa, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&fa, log_, 2);
+  posix_spawn_file_actions_adddup2(&fa, pipes[0][0], 0);
+  posix_spawn_file_actions_adddup2(&fa, pipes[1][1], 1);
+  posix_spawn_file_actions_adddup2(&fa, pipes[2][1], 2);
   posix_spawn_file_actions_addchdir_np(&fa, workDir.c_str());
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
-  // The referee ignores SIGPIPE; the engine gets the default back.
+  // The referee ignores SIGPIPE; the engine gets the default back. Its own
+  // process group lets the referee end it with everything it started, and
+  // keeps a terminal's Ctrl-C for the referee, which ends engines in order.
   sigset_t def;
   sigemptyset(&def);
   sigaddset(&def, SIGPIPE);
   posix_spawnattr_setsigdefault(&attr, &def);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   const int rc = ::posix_spawnp(&pid_, program.c_str(), &fa, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&fa);
   posix_spawnattr_destroy(&attr);
-  ::close(inPipe[0]);
-  ::close(outPipe[1]);
+  ::close(pipes[0][0]);
+  ::close(pipes[1][1]);
+  ::close(pipes[2][1]);
   if (rc != 0) {
     pid_ = -1;
     error_ = "cannot start " + program + ": " + std::strerror(rc);
-    ::close(inPipe[1]);
-    ::close(outPipe[0]);
+    ::close(pipes[0][1]);
+    ::close(pipes[1][0]);
+    ::close(pipes[2][0]);
     return false;
   }
-  in_ = inPipe[1];
-  out_ = outPipe[0];
-  lastData_ = Clock::now();
-  ::fcntl(in_, F_SETFL, ::fcntl(in_, F_GETFL) | O_NONBLOCK);
-  ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
+  registerEngineGroup(pid_);
+  in_ = pipes[0][1];
+  out_ = pipes[1][0];
+  err_ = pipes[2][0];
+  for (int fd : {in_, out_, err_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   return true;
 }
 
@@ -139,6 +148,8 @@ bool EngineProcess::pipeEmpty() {
 
 void EngineProcess::pump() {
   if (outbox_.empty() || !alive() || !pipeEmpty()) return;
+  // What the engine printed since the last message goes to the log first.
+  flushLog();
   const std::string& message = outbox_.front();
   ssize_t w;
   do {
@@ -155,7 +166,7 @@ void EngineProcess::pump() {
 }
 
 bool EngineProcess::delivered() {
-  if (!alive()) return false;
+  // Also after the engine's exit: whether it read everything before it went.
   pump();
   return outbox_.empty() && pipeEmpty();
 }
@@ -164,34 +175,123 @@ std::string EngineProcess::errorText(const char* what, int err) {
   return std::string(what) + (err ? std::string(": ") + std::strerror(err) : std::string());
 }
 
-bool EngineProcess::readSome(Clock::time_point deadline) {
-  if (out_ < 0 || outputClosed_) return false;
-  pump();
-  pollfd p{out_, POLLIN, 0};
-  for (;;) {
-    // While messages wait in the queue, look again soon: the engine may
-    // empty the pipe at any moment.
-    const int wait = outbox_.empty() ? msUntil(deadline) : std::min(msUntil(deadline), 1);
-    const int n = ::poll(&p, 1, wait);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      pump();
-      if (Clock::now() < deadline) continue;
-      return true;
-    }
-    break;
+void EngineProcess::keep(const char* data, std::size_t n) {
+  // Keeps the newest OUTPUT_KEPT bytes; trimming only past twice that keeps
+  // the cost of trimming proportional to the bytes read.
+  kept_.append(data, n);
+  if (kept_.size() > 2 * OUTPUT_KEPT) {
+    const std::size_t drop = kept_.size() - OUTPUT_KEPT;
+    kept_.erase(0, drop);
+    dropped_ += drop;
   }
+}
+
+void EngineProcess::flushLog() {
+  if (kept_.size() > OUTPUT_KEPT) {
+    dropped_ += kept_.size() - OUTPUT_KEPT;
+    kept_.erase(0, kept_.size() - OUTPUT_KEPT);
+  }
+  std::string notes;
+  if (dropped_ > 0) {
+    notes += fmt::format(
+        "\n[referee] {} bytes of engine output dropped here (only the last {} "
+        "before each message are kept)\n",
+        dropped_, OUTPUT_KEPT);
+  }
+  writeAll(log_, notes.data(), notes.size());
+  writeAll(log_, kept_.data(), kept_.size());
+  const std::size_t unasked = unasked_ + scanner_.overflow();
+  if (unasked > 0) {
+    const std::string line = fmt::format(
+        "\n[referee] {} unasked repl{} dropped{}\n", unasked, unasked == 1 ? "y" : "ies",
+        firstUnasked_.empty() ? std::string() : ", the first: " + firstUnasked_);
+    writeAll(log_, line.data(), line.size());
+  }
+  kept_.clear();
+  dropped_ = unasked_ = scanner_.overflow() = 0;
+  firstUnasked_.clear();
+}
+
+void EngineProcess::dropUnasked(const Reply& reply) {
+  if (unasked_++ == 0) firstUnasked_ = reply.text;
+}
+
+bool EngineProcess::leaderExited() {
+  if (exited_ || pid_ <= 0) return exited_;
+  // WNOWAIT: the engine stays a zombie, so its group id cannot be reused
+  // before the group is ended.
+  siginfo_t info{};
+  if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+      info.si_pid == pid_) {
+    exited_ = true;
+  }
+  return exited_;
+}
+
+// One read from a pipe of the engine. False when nothing more will come.
+bool EngineProcess::readFrom(int& fd, bool scanned) {
+  if (fd < 0) return false;
   char buf[65536];
-  const ssize_t r = ::read(out_, buf, sizeof buf);
+  const ssize_t r = ::read(fd, buf, sizeof buf);
   if (r > 0) {
-    writeAll(log_, buf, static_cast<std::size_t>(r));
-    lastData_ = Clock::now();
-    scanner_.feed(std::string_view(buf, static_cast<std::size_t>(r)), lastData_);
+    keep(buf, static_cast<std::size_t>(r));
+    if (scanned) {
+      int left = 0;
+      const bool drained = static_cast<std::size_t>(r) < sizeof buf ||
+                           (::ioctl(fd, FIONREAD, &left) == 0 && left == 0);
+      scanner_.feed(std::string_view(buf, static_cast<std::size_t>(r)), drained, Clock::now());
+    }
     return true;
   }
   if (r < 0 && (errno == EAGAIN || errno == EINTR)) return true;
-  outputClosed_ = true;
+  ::close(fd);
+  fd = -1;
+  if (scanned) {
+    outputClosed_ = true;
+    scanner_.close(Clock::now());
+  }
   return false;
+}
+
+void EngineProcess::readPresent() {
+  for (int* fd : {&out_, &err_}) {
+    int present = 0;
+    if (*fd < 0 || ::ioctl(*fd, FIONREAD, &present) != 0) continue;
+    // Reads of at most what was there at the start: an engine that keeps
+    // writing cannot hold the referee here.
+    for (int reads = (present + 65535) / 65536; reads > 0 && *fd >= 0; --reads) {
+      if (!readFrom(*fd, fd == &out_)) break;
+    }
+  }
+}
+
+bool EngineProcess::readSome(Clock::time_point deadline) {
+  if (out_ < 0 || outputClosed_) return false;
+  pump();
+  for (;;) {
+    pollfd p[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    // While messages wait in the queue, look again soon: the engine may
+    // empty the pipe at any moment. The engine's exit is looked for at
+    // least every few milliseconds, since a descendant may hold its pipes.
+    const int wait = std::min(msUntil(deadline), outbox_.empty() ? 5 : 1);
+    const int n = ::poll(p, err_ >= 0 ? 2 : 1, wait);
+    if (n < 0 && errno != EINTR) return true;
+    if (n > 0 && p[1].revents) readFrom(err_, false);
+    if (n > 0 && p[0].revents) {
+      if (!readFrom(out_, true)) return false;
+    }
+    if (leaderExited() && !dead_) {
+      // Whatever it wrote before exiting still counts; then its group ends.
+      readPresent();
+      scanner_.close(Clock::now());
+      dead_ = true;
+      endGroup(std::chrono::milliseconds(0));
+      return false;
+    }
+    if (n > 0 && p[0].revents) return true;
+    pump();
+    if (Clock::now() >= deadline) return true;
+  }
 }
 
 void EngineProcess::closeInput() {
@@ -199,37 +299,33 @@ void EngineProcess::closeInput() {
   in_ = -1;
 }
 
-void EngineProcess::reap(std::chrono::milliseconds grace) {
+void EngineProcess::endGroup(std::chrono::milliseconds grace) {
   if (pid_ <= 0 || reaped_) return;
-  const auto deadline = Clock::now() + grace;
-  int status = 0;
-  for (;;) {
-    const pid_t w = ::waitpid(pid_, &status, WNOHANG);
-    if (w == pid_ || (w < 0 && errno != EINTR)) break;
-    if (Clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      note("engine did not exit in time; killed");
-      while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
-      break;
-    }
-    if (!outputClosed_) {
-      readSome(std::min(deadline, Clock::now() + std::chrono::milliseconds(5)));
-    } else {
+  if (!leaderExited()) {
+    ::kill(-pid_, SIGTERM);
+    const auto deadline = Clock::now() + grace;
+    while (!leaderExited() && Clock::now() < deadline) {
+      readPresent();
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (!leaderExited()) note("engine did not end on SIGTERM; killed");
+  }
+  // Descendants too: the group outlives the engine's own process. While
+  // that process is unreaped its id cannot name another group.
+  ::kill(-pid_, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
   reaped_ = true;
+  unregisterEngineGroup(pid_);
   // Whatever the engine wrote last still belongs in its log.
-  while (!outputClosed_ && out_ >= 0) {
-    char buf[65536];
-    const ssize_t r = ::read(out_, buf, sizeof buf);
-    if (r <= 0) break;
-    writeAll(log_, buf, static_cast<std::size_t>(r));
+  readPresent();
+  for (int* fd : {&out_, &err_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
   }
-  if (out_ >= 0) ::close(out_);
-  out_ = -1;
   outputClosed_ = true;
+  flushLog();
 }
 
 void EngineProcess::finish(std::chrono::milliseconds grace) {
@@ -239,18 +335,26 @@ void EngineProcess::finish(std::chrono::milliseconds grace) {
   }
   if (!outbox_.empty()) note("input closed with messages undelivered");
   closeInput();
-  reap(std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
-                std::chrono::milliseconds(50)));
+  const auto exitBy = std::max(deadline, Clock::now() + std::chrono::milliseconds(50));
+  while (pid_ > 0 && !reaped_ && !leaderExited() && Clock::now() < exitBy) {
+    if (out_ >= 0 && !outputClosed_) {
+      readSome(std::min(exitBy, Clock::now() + std::chrono::milliseconds(5)));
+    } else {
+      readPresent();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  endGroup(KILL_GRACE);
 }
 
 void EngineProcess::kill() {
   dead_ = true;
   closeInput();
-  if (pid_ > 0 && !reaped_) ::kill(pid_, SIGKILL);
-  reap(std::chrono::milliseconds(1000));
+  endGroup(KILL_GRACE);
 }
 
 void EngineProcess::note(const std::string& text) {
+  flushLog();
   const std::string line = "\n[referee] " + text + "\n";
   writeAll(log_, line.data(), line.size());
 }

@@ -1,7 +1,16 @@
 // The referee's side of the engine protocol: the messages it sends, and the
-// recognition of the engine's replies inside its output stream. An engine's
-// replies carry no line end and share standard output with its diagnostic
-// lines, so replies are found by their keyword wherever they appear.
+// recognition of the engine's replies inside its output stream. Replies
+// share standard output with the engine's diagnostic lines and need not
+// start a line, so a reply starts at its keyword wherever it appears.
+//
+// A reply is exactly "READYOK" or "BESTSHOT vx vy spin": single spaces,
+// vx and vy finite decimal numbers, spin the single digit 0 or 1. It ends
+// right after the spin digit, which must be followed by a line end or by
+// the end of everything the engine had written when the referee read it
+// (the read emptied the pipe): the engine writes its reply in one write,
+// and what it writes later cannot change a reply that was already whole.
+// Anything else after "BESTSHOT" (another word, more digits, a missing
+// spin followed by a line end) makes it malformed.
 #pragma once
 
 #include <array>
@@ -23,27 +32,36 @@ struct Reply {
   std::chrono::steady_clock::time_point at;
 };
 
-// Finds "READYOK" and "BESTSHOT vx vy spin" in a byte stream that arrives in
-// arbitrary pieces. Everything else is diagnostics and is dropped (the
-// process keeps a full copy in its log). Memory stays bounded whatever the
-// engine prints.
+// Finds replies in a byte stream that arrives in arbitrary pieces, in one
+// pass over each byte. Everything else is diagnostics and is dropped here.
+// Memory stays bounded whatever the engine prints: at most MAX_KEPT_REPLIES
+// READYOKs and as many shot replies (BESTSHOT, well formed or not) wait to
+// be taken, so a flood of one kind cannot push out the other (later ones
+// are only counted), and at most one reply's worth of bytes is carried from
+// one piece to the next.
 class ReplyScanner {
  public:
-  void feed(std::string_view bytes, std::chrono::steady_clock::time_point now);
-  // A reply whose spin digits end the stream so far may still continue; it
-  // is pending until a non-digit follows or settle() is called (the caller
-  // does so when the engine has been quiet for a moment).
-  bool pending() const { return pendingComplete_; }
-  void settle(std::chrono::steady_clock::time_point now);
+  // `drained`: the read that delivered these bytes emptied the pipe, so
+  // they end everything the engine had written so far.
+  void feed(std::string_view bytes, bool drained, std::chrono::steady_clock::time_point now);
+  // Whether a reply has begun and not ended yet.
+  bool partial() const { return carry_.rfind("BESTSHOT", 0) == 0; }
+  // The wait is over or the output ended: a reply begun is taken as it is
+  // (malformed, since it did not end well).
+  void close(std::chrono::steady_clock::time_point now);
   std::deque<Reply>& replies() { return replies_; }
+  // Replies not kept because MAX_KEPT_REPLIES of their kind were waiting;
+  // reset by the caller when it has reported them.
+  std::size_t& overflow() { return overflow_; }
 
  private:
-  void scan(std::chrono::steady_clock::time_point now, bool atQuietEnd);
-  std::string buf_;
-  bool pendingComplete_ = false;
+  void push(Reply reply);
+  std::string carry_;  // a keyword cut by the pipe, or a reply not yet ended
   std::deque<Reply> replies_;
+  std::size_t overflow_ = 0;
 };
 
+inline constexpr std::size_t MAX_KEPT_REPLIES = 8;
 // Longest number field accepted in a BESTSHOT reply; anything longer is
 // malformed rather than waited for.
 inline constexpr std::size_t MAX_NUMBER_FIELD = 40;

@@ -1,5 +1,7 @@
 #include "referee/record.h"
 
+#include <cstdio>
+
 namespace Kelp::Referee {
 
 const char* statusName(ReplyStatus status) {
@@ -48,14 +50,21 @@ nlohmann::json toJson(const ThrowRecord& r) {
 }
 
 bool RecordWriter::open(const std::string& path) {
-  out_.open(path, std::ios::out | std::ios::trunc);
+  path_ = path;
+  out_.open(path + ".part", std::ios::out | std::ios::trunc);
   return static_cast<bool>(out_);
 }
 
 void RecordWriter::write(const ThrowRecord& record) {
-  // One object per line, flushed, so a match that is cut short still leaves
-  // every throw so far.
+  // One object per line, flushed, so a referee killed outright still leaves
+  // every throw so far in the .part file.
   out_ << toJson(record).dump() << '\n' << std::flush;
+}
+
+bool RecordWriter::close() {
+  if (!out_.is_open()) return false;
+  out_.close();
+  return !out_.fail() && std::rename((path_ + ".part").c_str(), path_.c_str()) == 0;
 }
 
 }  // namespace Kelp::Referee

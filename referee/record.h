@@ -34,13 +34,18 @@ struct ThrowRecord {
 
 nlohmann::json toJson(const ThrowRecord& record);
 
+// Writes the record under a temporary name (path + ".part") and renames it
+// to `path` when the match ends, so that record.jsonl is always whole.
 class RecordWriter {
  public:
   // False when the file cannot be created.
   bool open(const std::string& path);
   void write(const ThrowRecord& record);
+  // Gives the record its name. False when it could not be written.
+  bool close();
 
  private:
+  std::string path_;
   std::ofstream out_;
 };
 

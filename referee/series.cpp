@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "referee/stop.h"
+
 namespace Kelp::Referee {
 namespace {
 
@@ -81,10 +83,9 @@ GameResult playSeriesGame(const SeriesConfig& config, int index, const std::stri
   std::ofstream log(m.outDir + "/match.log");
   Match match(m, log ? &log : nullptr);
   const MatchResult r = match.run();
-  if (!r.error.empty()) {
-    g.error = r.error;
-    return g;
-  }
+  g.interrupted = r.interrupted;
+  if (!r.error.empty()) g.error = r.error;
+  if (g.interrupted || !g.error.empty()) return g;
   for (const EndScore& e : r.ends) {
     g.ends.push_back({e.side < 0 ? -1 : seriesSide(e.side), e.points});
   }
@@ -156,7 +157,8 @@ void Series::resumeFrom(const std::vector<GameResult>& played) {
 void Series::finish(GameResult game) {
   const int index = game.number - 1;
   KELP_CHECK(index >= 0 && index < config_.games && !done_[index]);
-  if (game.error.empty() && keep_) keep_(game);
+  // An interrupted game is not kept: a resumed series plays it again.
+  if (game.error.empty() && !game.interrupted && keep_) keep_(game);
   done_[index] = std::move(game);
   countReady();
 }
@@ -164,6 +166,12 @@ void Series::finish(GameResult game) {
 void Series::countReady() {
   while (counted_ < config_.games && done_[counted_]) {
     const GameResult& ready = *done_[counted_];
+    if (ready.interrupted) {
+      // Games after it that did finish are not counted either: the
+      // figures come from a prefix of the game order.
+      stop_ = true;
+      break;
+    }
     if (!ready.error.empty()) {
       if (result_.error.empty())
         result_.error = fmt::format("game {}: {}", ready.number, ready.error);
@@ -196,9 +204,11 @@ SeriesResult Series::run() {
     for (;;) {
       counted_more.wait(lock, [&] {
         skipPlayed();
-        return stop_ || next >= config_.games || next < counted_ + config_.concurrency;
+        return stop_ || stopRequested() || next >= config_.games ||
+               next < counted_ + config_.concurrency;
       });
-      if (stop_ || next >= config_.games) break;
+      // A stop (a signal) starts no new game; the running ones end early.
+      if (stop_ || stopRequested() || next >= config_.games) break;
       const int index = next++;
       lock.unlock();
       GameResult g = playSeriesGame(config_, index, gameFolder(config_.match.outDir, index));
@@ -215,7 +225,18 @@ SeriesResult Series::run() {
   for (int i = 1; i < workers; ++i) threads.emplace_back(work);
   if (workers > 0) work();
   for (auto& t : threads) t.join();
-  return result_;
+  return result();
+}
+
+bool Series::stopping() const {
+  return stop_ || stopRequested();
+}
+
+SeriesResult Series::result() const {
+  SeriesResult r = result_;
+  r.interrupted =
+      stopRequested() && counted_ < config_.games && r.sprtDecidedAfter == 0 && r.error.empty();
+  return r;
 }
 
 nlohmann::json gameJson(const GameResult& g) {
@@ -261,6 +282,7 @@ nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
               {"points_a", r.points[0]},
               {"points_b", r.points[1]},
               {"forfeits", r.forfeitedGames},
+              {"interrupted", r.interrupted},
               {"error", r.error.empty() ? json(nullptr) : json(r.error)}};
   if (config.sprt) {
     const SprtSettings& s = *config.sprt;
@@ -306,6 +328,9 @@ std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {
     }
   }
   if (!r.error.empty()) s += "series stopped: " + r.error + "\n";
+  if (r.interrupted) {
+    s += fmt::format("series interrupted: {} of {} games counted\n", r.games.size(), config.games);
+  }
   return s;
 }
 

@@ -50,6 +50,7 @@ struct GameResult {
   int forfeit = FORFEIT_NONE;   // SIDE_A, SIDE_B, FORFEIT_BOTH or FORFEIT_NONE
   std::array<int, 2> faults{};  // engine faults of A and B in this game
   std::string error;            // the game could not be played (the referee's own trouble)
+  bool interrupted = false;     // stopped by a signal before its end: not counted
 };
 
 struct SeriesResult {
@@ -62,6 +63,7 @@ struct SeriesResult {
   std::optional<SprtResult> sprt;  // the test's state when it decided, or at the end
   int sprtDecidedAfter = 0;        // games counted when the test decided; 0 if it did not
   std::string error;               // why the series stopped early, if it did
+  bool interrupted = false;        // a signal stopped it before its planned end
 };
 
 // The folder of 0-based game `index` in the series folder: DIR/game-NNN.
@@ -93,9 +95,11 @@ class Series {
   // Takes a finished game and counts every finished game next in order.
   void finish(GameResult game);
   int counted() const { return counted_; }
-  // The SPRT decided or a game could not be played: start no new game.
-  bool stopping() const { return stop_; }
-  const SeriesResult& result() const { return result_; }
+  // The SPRT decided, a game could not be played or a signal asked for a
+  // stop: start no new game.
+  bool stopping() const;
+  // The figures so far; interrupted when a signal stopped the series early.
+  SeriesResult result() const;
 
  private:
   void count(const GameResult& game);

@@ -9,15 +9,25 @@ and answers GO by a script, one entry per GO (the last one repeats):
   late:S      the tee draw, S seconds late
   hang        stops reading and answering (sleeps for good)
   exit        exits at once
+  twice       the tee draw, and 50 ms later another reply to the same GO
+              (each with a line end)
+  tail        "BESTSHOT vx vy 0" in one write, 5 ms later a line "1 ..."
+  raw:TEXT    TEXT as the reply, in one write ("\\n" for a line end)
+  flood:T:MB  MB megabytes of the token T, then the tee draw
+  forkexit    forks a child that keeps the pipes and ignores SIGTERM, exits
+With --exit-every K --counter FILE it counts its starts in FILE and exits at
+once, before reading anything, on every K-th start: an engine that dies in
+some games of a series. --pids FILE appends its pid (and a forked child's)
+to FILE; --ignore-term ignores SIGTERM; --position-flood MB prints MB
+megabytes of junk after every POSITION.
 With --think S it waits S seconds before every reply to GO: an engine that
-thinks for a fixed time. With --exit-every K --counter FILE it counts its
-starts in FILE and exits at once, before reading anything, on every K-th
-start: an engine that dies in some games of a series.
+thinks for a fixed time.
 """
 import argparse
 import json
 import math
 import os
+import signal
 import sys
 import time
 
@@ -47,7 +57,19 @@ def main():
     ap.add_argument("--exit-every", type=int, default=0)
     ap.add_argument("--counter")
     ap.add_argument("--think", type=float, default=0.0)
+    ap.add_argument("--pids")
+    ap.add_argument("--ignore-term", action="store_true")
+    ap.add_argument("--position-flood", type=float, default=0)
     args = ap.parse_args()
+    if args.ignore_term:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+
+    def note_pid():
+        if args.pids:
+            with open(args.pids, "a") as f:
+                f.write("%d\n" % os.getpid())
+
+    note_pid()
     if args.exit_every > 0:
         with open(args.counter, "a+") as counter:
             counter.seek(0)
@@ -79,6 +101,14 @@ def main():
             if kind == "hang":
                 while True:
                     time.sleep(60)
+            if kind == "forkexit":
+                if os.fork() == 0:
+                    signal.signal(signal.SIGTERM, signal.SIG_IGN)
+                    note_pid()
+                    while True:
+                        time.sleep(60)
+                time.sleep(0.2)  # the child has noted its pid
+                os._exit(0)
             os.write(1, b",0,0,%d,diagnostic line\n" % gos)
             if kind == "ok":
                 os.write(1, best(0.0, 0.0).encode())
@@ -90,6 +120,26 @@ def main():
             elif kind == "late":
                 time.sleep(float(arg))
                 os.write(1, best(0.0, 0.0).encode())
+            elif kind == "twice":
+                os.write(1, best(0.0, 0.0).encode() + b"\n")
+                time.sleep(0.05)
+                os.write(1, best(1.6, -5.0).encode() + b"\n")
+            elif kind == "tail":
+                os.write(1, best(0.0, 0.0).encode())
+                time.sleep(0.005)
+                os.write(1, b"1,0,0,tail diagnostic\n")
+            elif kind == "raw":
+                os.write(1, arg.replace("\\n", "\n").encode())
+            elif kind == "flood":
+                token, _, mb = arg.rpartition(":")
+                chunk = token.encode() * (65536 // len(token))
+                for _ in range(int(float(mb) * 1048576 / len(chunk))):
+                    os.write(1, chunk)
+                os.write(1, best(0.0, 0.0).encode())
+        elif words[0] == "POSITION" and args.position_flood:
+            chunk = b"x" * 65535 + b"\n"
+            for _ in range(int(args.position_flood * 16)):
+                os.write(1, chunk)
         elif words[0] == "GAMEOVER":
             pass
 

@@ -106,10 +106,11 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
 TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   // A: garbage, then fine. B: late (its late reply must not be taken for the
   // next one), then fine, then it exits.
-  MatchConfig c = config("faults", fake("garbage,ok"), fake("late:4,ok,exit"));
-  // Margins of two seconds each way, so a loaded machine cannot make a
-  // prompt reply late or the late one prompt.
-  c.timeout = 2.0;
+  MatchConfig c = config("faults", fake("garbage,ok"), fake("late:6,ok,exit"));
+  // Margins of 2 s each way, so a loaded machine cannot make a prompt reply
+  // late or the late one prompt: the late reply comes 2 s after its
+  // deadline, and B's next GO, which waits for it, 2 s before its own.
+  c.timeout = 4.0;
   c.maxThrows = 8;
   Match match(c, nullptr);
   const MatchResult result = match.run();
@@ -144,7 +145,10 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
                {{"true"}, fake("ok"), "dead", "ok"}};  // exits before reading anything
   for (const auto& k : cases) {
     MatchConfig c = config("silent", k.a, k.b);
-    c.timeout = c.exitGrace = 0.3;
+    // Only the hung engine may be late, however slowly Python starts and
+    // answers on a loaded machine.
+    c.timeout = 2.0;
+    c.exitGrace = 0.3;
     // Long enough for Python to start on a loaded machine; only the engine
     // that never gets ready should miss it.
     c.readyTimeout = 5.0;
@@ -161,6 +165,86 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
     ASSERT_EQ(rec.size(), 4u);
     for (int t = 0; t < 4; ++t) EXPECT_EQ(rec[t]["status"], t % 2 ? k.statusB : k.statusA) << t;
   }
+}
+
+// Whether a process still runs (a zombie has ended; its parent reaps it).
+bool running(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const std::size_t paren = line.rfind(')');
+  return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] != 'Z';
+}
+
+// Hostile engines as A against a sound B: what A's turns become, and that
+// nothing A started outlives the match.
+TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
+  const std::string fakePy = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
+  const struct {
+    const char* name;
+    std::vector<std::string> a;  // the pid file is added
+    std::vector<std::string> status;
+    bool exitZero;
+  } cases[] = {
+      // Not the protocol's: a spin other than 0 or 1, words after the
+      // spin, or no spin at all (nothing more comes).
+      {"bad-replies",
+       fake("raw:BESTSHOT 0.1 -30 7,raw:BESTSHOT 0.1 -30 -1,raw:BESTSHOT 0.1 -30 01,"
+            "raw:BESTSHOT 0.1 -30 0 x\\n,raw:BESTSHOT 0.1 -30"),
+       {"malformed", "malformed", "malformed", "malformed", "malformed"},
+       false},
+      // A line starting with 1 just after the reply cannot make it spin 1
+      // (when a loaded referee reads both at once, the reply is malformed).
+      {"tail", fake("tail"), {"ok|malformed", "ok|malformed", "ok|malformed"}, true},
+      // Each GO answered twice: the second answer never counts for a later GO.
+      {"twice", fake("twice"), {"ok", "ok", "ok"}, true},
+      // Its child keeps the pipes and ignores SIGTERM: dead all the same.
+      {"fork-and-exit", fake("forkexit"), {"dead", "dead"}, false},
+      // Behind a shell that does not exec, never reading, ignoring SIGTERM.
+      {"wrapped-hang",
+       {"sh", "-c", "python3 " + fakePy + " --script hang --ignore-term --pids \"$0\"; true"},
+       {"late", "late"},
+       false},
+  };
+  for (const auto& k : cases) {
+    MatchConfig c = config(std::string("hostile-") + k.name, k.a, fake("ok"));
+    const std::string pids = c.outDir + "/pids";
+    if (c.commands[0][0] == "sh") {
+      c.commands[0].push_back(pids);  // "$0" of the script
+    } else {
+      c.commands[0].insert(c.commands[0].end(), {"--pids", pids});
+    }
+    // Long enough for a sound reply from Python on a loaded machine; the
+    // missing spin and the hung engine cost it once per turn.
+    c.timeout = 5.0;
+    c.exitGrace = 0.5;
+    c.maxThrows = 2 * static_cast<int>(k.status.size());
+    Match match(c, nullptr);
+    const MatchResult result = match.run();
+    const std::string all = k.status[0] + k.status[1];
+    if (all.find('|') == std::string::npos) {
+      EXPECT_EQ(exitStatus(result), k.exitZero ? 0 : 1) << k.name;
+    }
+    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    ASSERT_EQ(rec.size(), 2 * k.status.size()) << k.name;
+    for (std::size_t t = 0; t < k.status.size(); ++t) {
+      const json& r = rec[2 * t];
+      EXPECT_NE(("|" + k.status[t] + "|").find("|" + r["status"].get<std::string>() + "|"),
+                std::string::npos)
+          << k.name << " turn " << t << ": " << r["status"];
+      if (r["status"] == "ok") {
+        EXPECT_EQ(r["thrown"]["spin"], 0) << k.name;
+        EXPECT_EQ(r["reply"], rec[0]["reply"]) << k.name << ": the tee draw every time";
+      }
+    }
+    std::ifstream in(pids);
+    int count = 0;
+    for (int pid; in >> pid; ++count) EXPECT_FALSE(running(pid)) << k.name << " pid " << pid;
+    EXPECT_GE(count, 1) << k.name;
+  }
+  EXPECT_NE(slurp(KELP_BINARY_DIR "/test-output/referee-match/hostile-twice/engine-a.log")
+                .find("unasked reply dropped"),
+            std::string::npos);
 }
 
 // A match owns its engines, random engine and folder: the same seed and
