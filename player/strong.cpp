@@ -96,7 +96,11 @@ int StrongWorker::sample(const CurlingGameState& root, const CurlingMoveState& m
   CurlingGameState s = root;
   s.executeShot(move.shot(), engine_);
   rollout(s);
-  return CurlingGameState::reward(root, s);
+  const int v = CurlingGameState::reward(root, s);
+  if (params_.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
+    return (v > 0) - (v < 0);
+  }
+  return v;
 }
 
 size_t StrongWorker::choose() const {

@@ -33,6 +33,10 @@ struct StrongParameters {
   double rollout_random = 0.25;
   // Off: every rollout throw is a uniformly random candidate.
   bool heuristic_rollouts = true;
+  // In the match's last end with the match level, only the sign of the end
+  // score decides the game: a sample then counts +1, 0 or -1, so a safe
+  // single point is worth as much as a risky three.
+  bool play_for_the_win = true;
 };
 
 // Per-candidate statistics of one worker; summed over the workers.
@@ -56,7 +60,8 @@ class StrongWorker {
            std::chrono::steady_clock::time_point start, int64_t deadline_ms);
 
   // One sample: throw move with fresh error (the engine advances), finish
-  // the end by rollouts, return the end score for the side to throw at root.
+  // the end by rollouts, return the end score for the side to throw at root
+  // (its sign alone when that decides the match, see play_for_the_win).
   int sample(const CurlingGameState& root, const CurlingMoveState& move);
 
   // Throws the rest of the end from s (the engine advances).
