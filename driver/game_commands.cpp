@@ -19,6 +19,11 @@ std::shared_ptr<Pebble_original>& DefaultPlayer() {
   return player;
 }
 
+std::shared_ptr<BaseAI<ThinkResult>>& ActivePlayer() {
+  static std::shared_ptr<BaseAI<ThinkResult>> player = DefaultPlayer();
+  return player;
+}
+
 std::string formatBestShot(double vx, double vy, int spin) {
   char buffer[256];
   std::snprintf(buffer, sizeof buffer, "BESTSHOT %f %f %d", vx, vy, spin);
@@ -27,7 +32,7 @@ std::string formatBestShot(double vx, double vy, int spin) {
 
 bool isReadyCommand(const std::vector<std::string>&, ClientField& field) {
   try {
-    OpenGameLog(DefaultPlayer()->getName());
+    OpenGameLog(ActivePlayer()->getName());
   } catch (const std::exception& e) {
     // Without a log the game can still be played: say so and go on.
     std::cerr << "ISREADY: no game log: " << e.what() << std::endl;
@@ -47,7 +52,7 @@ bool goCommand(const std::vector<std::string>&, ClientField& field) {
     std::cout << "GO: cannot think on this record: " << problem << "; answering TEE2" << std::endl;
     return writeReply(formatBestShot(tee.vx, -tee.vy, tee.spin));
   }
-  const ThinkResult result = DefaultPlayer()->Think(CurlingGameState(*board));
+  const ThinkResult result = ActivePlayer()->Think(CurlingGameState(*board));
   const Move& move = std::get<0>(result);
   std::cout << ',' << std::get<1>(result) << ',' << std::get<2>(result) << ',' << copy.shot << ','
             << move.move_state.label << ',' << move.uct_state.mean << ',' << move.uct_state.sum

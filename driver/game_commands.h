@@ -16,6 +16,11 @@ namespace Kelp {
 // shot, exploration 0.25. Created on first use.
 std::shared_ptr<Pebble_original>& DefaultPlayer();
 
+// The player ISREADY names the game log after and GO asks for shots: the
+// DefaultPlayer unless an entry point has put another one here before the
+// command loop starts.
+std::shared_ptr<BaseAI<ThinkResult>>& ActivePlayer();
+
 bool isReadyCommand(const std::vector<std::string>& tokens, ClientField& field);
 bool goCommand(const std::vector<std::string>& tokens, ClientField& field);
 bool gameOverCommand(const std::vector<std::string>& tokens, ClientField& field);

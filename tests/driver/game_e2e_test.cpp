@@ -1,4 +1,5 @@
-// Plays games against the built kelp over its pipes, as a match server does:
+// Plays games against the built kelp and kelp-strong (each of its searches)
+// over their pipes, as a match server does:
 // one write per message, waiting for the reply where one is due. Every GO
 // reply is checked against the candidate shots of the position it was asked
 // on, computed here in-process from the same record. Messages that print
@@ -47,6 +48,39 @@ std::tm localNow() {
   localtime_r(&now, &t);
   return t;
 }
+
+// An engine as the tests start it: kelp-strong searches briefly where the
+// test does not need the full time; the log folder carries the player's name.
+struct Engine {
+  const char* name;  // test-name suffix
+  const char* binary;
+  std::vector<std::string> args;
+  const char* logDir;
+  double minSeconds;  // a GO answers no sooner than this
+};
+
+const Engine ENGINES[] = {
+    {"kelp", "kelp", {}, "Pebble_original_log", 4.5},
+    {"strong", "kelp-strong", {"--think-ms", "300"}, "Kelp_strong_log", 0.3},
+    {"faithful",
+     "kelp-strong",
+     {"--search", "faithful", "--think-ms", "300"},
+     "Pebble_original_log",
+     0.3},
+    {"greedy", "kelp-strong", {"--search", "greedy"}, "Kelp_greedy_log", 0.0},
+};
+
+class Game : public ::testing::TestWithParam<Engine> {
+ protected:
+  const Engine& engine() const { return GetParam(); }
+  ChildProcess start(const TempDir& dir) const {
+    return ChildProcess(std::string(KELP_BINARY_DIR "/") + engine().binary, engine().args,
+                        dir.str());
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, Game, ::testing::ValuesIn(ENGINES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The log directory's name for the current minute, local time, month from 0.
 std::string stampNow() {
@@ -186,7 +220,7 @@ GoAnswer askGo(ChildProcess& kelp) {
 
 // The GO diagnostic line: a comma, then Count, Size, shot, label, mean, sum,
 // playouts.
-void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a) {
+void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a, double minSeconds) {
   ASSERT_TRUE(line.size() > 2 && line.front() == ',' && line.back() == '\n') << line;
   const std::vector<std::string> f = KelpTest::split(line.substr(1, line.size() - 2), ',');
   ASSERT_EQ(f.size(), 7u) << line;
@@ -201,18 +235,18 @@ void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a) {
   EXPECT_TRUE(found) << a.reply << " (" << f[3] << ") is not a candidate of shot " << r.shot;
   // The search runs its full time before it answers.
   std::printf("GO at shot %d answered in %.3f s: %s\n", r.shot, a.seconds, a.reply.c_str());
-  EXPECT_GE(a.seconds, 4.5);
+  EXPECT_GE(a.seconds, minSeconds);
 }
 
-TEST(Game, ScriptedGameOverThePipes) {
+TEST_P(Game, ScriptedGameOverThePipes) {
   const FarTimeZone zone;
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
   ASSERT_NE(localNow().tm_hour, utc.tm_hour) << "local time must differ from UTC here";
   TempDir dir;
-  ChildProcess kelp(KELP_BINARY_DIR "/kelp", {}, dir.str());
-  const fs::path logs = dir.path() / "Pebble_original_log";
+  ChildProcess kelp = start(dir);
+  const fs::path logs = dir.path() / engine().logDir;
 
   const std::string before = stampNow();
   ASSERT_TRUE(kelp.send("ISREADY"));
@@ -236,7 +270,7 @@ TEST(Game, ScriptedGameOverThePipes) {
   // The header's closing space is followed directly by the line's comma.
   ASSERT_EQ(HEADER.size(), 71u);
   ASSERT_EQ(a.diagnostics.substr(0, 71), HEADER);
-  expectGoLine(a.diagnostics.substr(71), first, a);
+  expectGoLine(a.diagnostics.substr(71), first, a, engine().minSeconds);
 
   // Mid-end, both colours in play; asked twice on the unchanged record.
   const Record mid{
@@ -245,7 +279,7 @@ TEST(Game, ScriptedGameOverThePipes) {
   ASSERT_TRUE(kelp.send(mid.position()));
   for (int i = 0; i < 2; ++i) {
     a = askGo(kelp);
-    expectGoLine(a.diagnostics, mid, a);
+    expectGoLine(a.diagnostics, mid, a, engine().minSeconds);
   }
 
   ASSERT_TRUE(kelp.send("SCORE 1\0TOTALSCORE 1 0\0"s));
@@ -275,13 +309,13 @@ TEST(Game, ScriptedGameOverThePipes) {
   EXPECT_EQ(kelp.stderrText(), "");
 }
 
-TEST(Game, SecondIsReadyInTheSameMinuteOpensNothing) {
+TEST_P(Game, SecondIsReadyInTheSameMinuteOpensNothing) {
   TempDir dir;
-  ChildProcess kelp(KELP_BINARY_DIR "/kelp", {}, dir.str());
+  ChildProcess kelp = start(dir);
   waitForFreshMinute();
   ASSERT_TRUE(kelp.send("ISREADY"));
   ASSERT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  const fs::path logs = dir.path() / "Pebble_original_log";
+  const fs::path logs = dir.path() / engine().logDir;
   const fs::path shotLog = logs / entries(logs).at(0) / "shot.txt";
   // Reopening with "w+" would empty the file again.
   KelpTest::writeFile(shotLog, "kept");
@@ -294,18 +328,18 @@ TEST(Game, SecondIsReadyInTheSameMinuteOpensNothing) {
 
 // What the server never sends, or a sheet that cannot be written: kelp says
 // so in one line and still answers every request.
-TEST(Game, FaultsStillGetAnAnswer) {
+TEST_P(Game, FaultsStillGetAnAnswer) {
   TempDir dir;
   // A regular file where the log directory would go: nothing can be made below it.
-  KelpTest::writeFile(dir.path() / "Pebble_original_log", "");
-  ChildProcess kelp(KELP_BINARY_DIR "/kelp", {}, dir.str());
+  KelpTest::writeFile(dir.path() / engine().logDir, "");
+  ChildProcess kelp = start(dir);
   ASSERT_TRUE(kelp.send("ISREADY"));
   EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
   EXPECT_EQ(kelp.readAvailable(milliseconds(300)), "");
   const std::string err = kelp.stderrText();
   EXPECT_TRUE(isOneLine(err)) << err;
-  EXPECT_NE(err.find("Pebble_original_log"), std::string::npos) << err;
-  EXPECT_TRUE(fs::is_regular_file(dir.path() / "Pebble_original_log"));
+  EXPECT_NE(err.find(engine().logDir), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_regular_file(dir.path() / engine().logDir));
 
   // The fallback reply: the draw to the tee, spin 0, vy in the record frame.
   ensureTables();
@@ -341,6 +375,25 @@ TEST(Game, FaultsStillGetAnAnswer) {
   kelp.closeStdin();
   expectCleanExit(kelp);
   EXPECT_EQ(kelp.stderrText(), err) << "only the log failure went to standard error";
+}
+
+// A match server starts kelp-strong without arguments: it then takes kelp's
+// full time.
+TEST(StrongGame, WithoutArgumentsItThinksTheFullTime) {
+  TempDir dir;
+  ChildProcess kelp(KELP_BINARY_DIR "/kelp-strong", {}, dir.str());
+  ASSERT_TRUE(kelp.send("ISREADY"));
+  ASSERT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  const Record mid{
+      5, 0, 2, 1, {{{"2.375", "4.5"}, {"2.6", "5.2"}, {"2.3", "8.0"}, {"1.9", "4.2"}}}};
+  ASSERT_TRUE(kelp.send(mid.setState()));
+  ASSERT_TRUE(kelp.send(mid.position()));
+  const GoAnswer a = askGo(kelp);
+  ASSERT_EQ(a.diagnostics.substr(0, HEADER.size()), HEADER);
+  expectGoLine(a.diagnostics.substr(HEADER.size()), mid, a, 4.5);
+  kelp.closeStdin();
+  expectCleanExit(kelp);
+  EXPECT_EQ(kelp.stderrText(), "");
 }
 
 }  // namespace

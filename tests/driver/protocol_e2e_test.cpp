@@ -1,5 +1,6 @@
-// Drives the built kelp over its pipes as a match server does: one write per
-// message, exact bytes compared on standard output, exit status checked.
+// Drives the built kelp and kelp-strong over their pipes as a match server
+// does: one write per message, exact bytes compared on standard output, exit
+// status checked. Both must speak the protocol byte for byte alike.
 // Messages that print nothing end with a zero byte, so that two of them
 // arriving in one read are still taken one by one.
 #include <gtest/gtest.h>
@@ -23,7 +24,8 @@ std::string illegal(const std::string& words, const std::string& raw) {
   return "illegal command " + words + "\n \n" + raw + "\n";
 }
 
-class Protocol : public ::testing::Test {
+// Each engine as a match server starts it: no arguments.
+class Protocol : public ::testing::TestWithParam<const char*> {
  protected:
   // Sends one message and expects exactly `expected` back.
   void exchange(const std::string& message, const std::string& expected) {
@@ -41,10 +43,15 @@ class Protocol : public ::testing::Test {
     EXPECT_EQ(kelp_.stderrText(), "");
   }
 
-  ChildProcess kelp_{KELP_BINARY_DIR "/kelp"};
+  ChildProcess kelp_{std::string(KELP_BINARY_DIR "/") + GetParam()};
 };
 
-TEST_F(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
+INSTANTIATE_TEST_SUITE_P(Engines, Protocol, ::testing::Values("kelp", "kelp-strong"),
+                         [](const auto& info) {
+                           return std::string(info.param) == "kelp" ? "kelp" : "kelp_strong";
+                         });
+
+TEST_P(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
   exchange("FOO bar", illegal("FOO bar ", "FOO bar"));
   // A command word with the line end glued to it is not the command.
   exchange("GO\n", illegal("GO\n ", "GO\n"));
@@ -57,7 +64,7 @@ TEST_F(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
   expectCleanEnd();
 }
 
-TEST_F(Protocol, WrongWordCountsAreReported) {
+TEST_P(Protocol, WrongWordCountsAreReported) {
   exchange("SETSTATE  1 2 3 4", "error argment size\n");
   std::string p = "POSITION";
   for (int i = 0; i < 31; ++i) p += " 1.5";
@@ -73,13 +80,13 @@ TEST_F(Protocol, WrongWordCountsAreReported) {
   expectCleanEnd();
 }
 
-TEST_F(Protocol, OneReadMayHoldSeveralZeroTerminatedMessages) {
+TEST_P(Protocol, OneReadMayHoldSeveralZeroTerminatedMessages) {
   exchange("SETSTATE 1 2 3 4 5\0FOO\0\0BAR baz\0"s,
            "error argment size\n" + illegal("FOO ", "FOO") + illegal("BAR baz ", "BAR baz"));
   expectCleanEnd();
 }
 
-TEST_F(Protocol, FullBufferIsBoundedByTheBytesRead) {
+TEST_P(Protocol, FullBufferIsBoundedByTheBytesRead) {
   const std::string word(1020, 'a');
   exchange("FOO " + word, illegal("FOO " + word + " ", "FOO " + word));
   // One byte more than a read takes: the rest arrives as the next message.
@@ -89,7 +96,7 @@ TEST_F(Protocol, FullBufferIsBoundedByTheBytesRead) {
 
 // SCORE complains about the end only when SETSTATE stored one outside 0..15,
 // which shows from outside whether a SETSTATE was taken.
-TEST_F(Protocol, RejectedSetStateLeavesTheRecord) {
+TEST_P(Protocol, RejectedSetStateLeavesTheRecord) {
   exchange("SETSTATE 0 3 8 0\0SETSTATE 0 16 8 x\n"s, "error number,SETSTATE,x\\x0a\n");
   exchange("SETSTATE 0 16 8 2\0"s, "error color,SETSTATE,2\n");
   exchange("SETSTATE 0 16 99999999999 1\0"s, "error number,SETSTATE,99999999999\n");
@@ -104,7 +111,7 @@ TEST_F(Protocol, RejectedSetStateLeavesTheRecord) {
   expectCleanEnd();
 }
 
-TEST_F(Protocol, ClosedOutputEndsTheProgramQuietly) {
+TEST_P(Protocol, ClosedOutputEndsTheProgramQuietly) {
   // The harness starts kelp with SIGPIPE at its default action, so this
   // fails with a signal unless kelp itself ignores it.
   kelp_.closeStdout();

@@ -1,0 +1,214 @@
+// The strong search: a UCB1 bandit per worker over the root's candidates,
+// sampled with fresh execution error and finished by heuristic rollouts.
+#include "player/strong.h"
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "kelpsimulator/check.h"
+#include "kelpsimulator/primitive.h"
+#include "player/MonteCarlo.h"
+
+namespace {
+
+constexpr double TWO_PI = 6.283185307179586;
+// Rollout draws land within this distance of the tee: well inside the house,
+// where a draw is worth throwing.
+constexpr double DRAW_RADIUS = 1.2;
+// Share of rollout throws, when the side to throw holds shot, that guard the
+// shot stone instead of drawing another one in.
+constexpr double GUARD_SHARE = 0.3;
+
+double uniform01(Kelp::DsfmtEngine& e) {
+  return e.closeOpen12() - 1.0;
+}
+
+}  // namespace
+
+StrongWorker::StrongWorker(const StrongParameters& params, uint32_t seed)
+    : params_(params), engine_(seed) {
+  scratch_.reserve(SCRATCH_CAPACITY);
+}
+
+uint32_t workerSeed(uint32_t base, int worker) {
+  // A 32-bit mix (splitmix-style) keeps neighbouring bases and workers far
+  // apart in the engine's seeding.
+  uint64_t z = (static_cast<uint64_t>(base) << 32) + static_cast<uint64_t>(worker) + 1;
+  z += 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return static_cast<uint32_t>(z ^ (z >> 31));
+}
+
+void StrongWorker::rolloutThrow(CurlingGameState& s) {
+  if (!params_.heuristic_rollouts || uniform01(engine_) < params_.rollout_random) {
+    s.getCandidates(scratch_);
+    KELP_CHECK(!scratch_.empty());
+    const int i = engine_.index(static_cast<int>(scratch_.size()));
+    s.executeShot(scratch_[i].move.move_state, engine_);
+    scratch_.clear();
+    return;
+  }
+  const int me = s.getTurn() % 2;
+  const int opp = 1 - me;
+  const bool spin = engine_.index(2) == 1;
+  // Who lies shot: the stone nearest the tee, if it touches the house.
+  const bool oppShot = s.count[opp] > 0 && Kelp::inHouse(s.stones[opp][0].r) &&
+                       (s.count[me] == 0 || s.stones[opp][0].r < s.stones[me][0].r);
+  const bool myShot = s.count[me] > 0 && Kelp::inHouse(s.stones[me][0].r) &&
+                      (s.count[opp] == 0 || s.stones[me][0].r < s.stones[opp][0].r);
+  float x = 0.0f;
+  float y = 0.0f;
+  int kind = SHOT_DRAW;
+  if (oppShot) {
+    // Take the opponent's shot stone out, hitting it full.
+    const Kelp::Stone& t = s.stones[opp][0];
+    x = static_cast<float>(t.x);
+    y = static_cast<float>(t.y - Kelp::STONE_RADIUS);
+    kind = SHOT_HIT_HARD;
+  } else if (myShot && s.stones[me][0].y > -1.0 && uniform01(engine_) < GUARD_SHARE) {
+    // Guard the shot stone.
+    const Kelp::Stone& t = s.stones[me][0];
+    x = static_cast<float>(t.x);
+    y = static_cast<float>(t.y - Kelp::HOUSE_RADIUS);
+  } else {
+    // Draw into the house, uniformly over a disc around the tee.
+    const double r = DRAW_RADIUS * std::sqrt(uniform01(engine_));
+    const double a = TWO_PI * uniform01(engine_);
+    x = static_cast<float>(r * std::cos(a));
+    y = static_cast<float>(r * std::sin(a));
+  }
+  const CurlingMoveState m(aimFor(x, y, kind), "R", spin);
+  s.executeShot(m.shot(), engine_);
+}
+
+void StrongWorker::rollout(CurlingGameState& s) {
+  for (;;) {
+    s.checkTurn();
+    if (s.IsFinalState()) return;
+    rolloutThrow(s);
+  }
+}
+
+int StrongWorker::sample(const CurlingGameState& root, const CurlingMoveState& move) {
+  CurlingGameState s = root;
+  s.executeShot(move.shot(), engine_);
+  rollout(s);
+  const int v = CurlingGameState::reward(root, s);
+  if (params_.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
+    return (v > 0) - (v < 0);
+  }
+  return v;
+}
+
+size_t StrongWorker::choose() const {
+  const size_t n = stats_.size();
+  // The initial samples go round from a worker's own starting point, so that
+  // short searches with many candidates still cover all of them between the
+  // workers.
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = (k + offset_) % n;
+    if (stats_[i].n < params_.initial_samples) return i;
+  }
+  const double logTotal = std::log(static_cast<double>(total_));
+  size_t best = 0;
+  double bestScore = -1e300;
+  for (size_t i = 0; i < n; ++i) {
+    const double u = stats_[i].mean() + params_.exploration * std::sqrt(logTotal / stats_[i].n);
+    if (u > bestScore) {
+      bestScore = u;
+      best = i;
+    }
+  }
+  return best;
+}
+
+void StrongWorker::run(const CurlingGameState& root,
+                       const std::vector<CurlingMoveState>& candidates,
+                       std::chrono::steady_clock::time_point start, int64_t deadline_ms) {
+  KELP_CHECK(!candidates.empty());
+  if (stats_.size() != candidates.size()) {
+    stats_.assign(candidates.size(), ArmStats{});
+    total_ = 0;
+    offset_ = static_cast<size_t>(engine_.index(static_cast<int>(candidates.size())));
+  }
+  while (elapsedMs(start) < deadline_ms) {
+    const size_t i = choose();
+    const double v = sample(root, candidates[i]);
+    ArmStats& a = stats_[i];
+    ++a.n;
+    a.sum += v;
+    a.sumsq += v * v;
+    ++total_;
+  }
+}
+
+std::vector<ArmStats> strongSearch(const StrongParameters& params, const CurlingGameState& root,
+                                   const std::vector<CurlingMoveState>& candidates, uint32_t base) {
+  const int threads = std::max(1, params.threads);
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::unique_ptr<StrongWorker>> workers;
+  for (int k = 0; k < threads; ++k) {
+    workers.push_back(std::make_unique<StrongWorker>(params, workerSeed(base, k)));
+  }
+  {
+    std::vector<std::jthread> running;
+    for (int k = 1; k < threads; ++k) {
+      running.emplace_back([&, k] { workers[k]->run(root, candidates, start, params.time_limit); });
+    }
+    workers[0]->run(root, candidates, start, params.time_limit);
+  }
+  std::vector<ArmStats> total(candidates.size());
+  for (const auto& w : workers) {
+    for (size_t i = 0; i < total.size(); ++i) {
+      total[i].n += w->stats()[i].n;
+      total[i].sum += w->stats()[i].sum;
+      total[i].sumsq += w->stats()[i].sumsq;
+    }
+  }
+  return total;
+}
+
+size_t robustChoice(const std::vector<ArmStats>& stats) {
+  KELP_CHECK(!stats.empty());
+  size_t best = 0;
+  for (size_t i = 1; i < stats.size(); ++i) {
+    const ArmStats& a = stats[i];
+    const ArmStats& b = stats[best];
+    if (a.n > b.n || (a.n == b.n && a.mean() > b.mean())) best = i;
+  }
+  return best;
+}
+
+StrongPlayer::StrongPlayer(StrongParameters params_) : BaseAI("Kelp_strong"), params(params_) {}
+
+bool StrongPlayer::Init() {
+  game_state.clear();
+  return true;
+}
+
+ThinkResult StrongPlayer::Think(CurlingGameState state) {
+  game_state = state;
+  std::vector<Tree> nodes;
+  game_state.getCandidates(nodes);
+  KELP_CHECK(!nodes.empty());
+  std::vector<CurlingMoveState> candidates;
+  candidates.reserve(nodes.size());
+  for (const Tree& t : nodes) candidates.push_back(t.move.move_state);
+
+  const uint32_t base = std::random_device{}() ^ Kelp::timeSeed();
+  const std::vector<ArmStats> stats = strongSearch(params, game_state, candidates, base);
+  const size_t best = robustChoice(stats);
+
+  uint64_t count = 0;
+  for (const ArmStats& a : stats) count += a.n;
+  Move chosen{candidates[best], UCTState{}};
+  chosen.uct_state.visits = stats[best].n;
+  chosen.uct_state.playouts = stats[best].n;
+  chosen.uct_state.sum = stats[best].sum;
+  chosen.uct_state.mean = stats[best].mean();
+  chosen.move_state.vy = -chosen.move_state.vy;  // board frame -> record frame
+  return ThinkResult{chosen, static_cast<int>(count), static_cast<int>(candidates.size())};
+}
