@@ -132,6 +132,7 @@ TEST(Series, SprtStopsTheLopsidedPairEarly) {
   // and no worker runs more than one game past the oldest uncounted one, so
   // at most one game past the decision was started, however long each took.
   c.match.outDir += "-2";
+  fs::remove_all(c.match.outDir);  // no folders of an earlier run may answer for this one
   c.concurrency = 2;
   const SeriesResult r2 = play(c);
   EXPECT_EQ(r2.sprtDecidedAfter, r.sprtDecidedAfter) << "the test reads games in order";
