@@ -8,11 +8,29 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <optional>
 #include <set>
+#include <string>
+#include <string_view>
 
 namespace Kelp::Referee {
 namespace {
+
+// The game number of a folder named game-NNN (leading zeros allowed), or
+// nothing for any other name.
+std::optional<int> gameFolderNumber(const std::string& name) {
+  constexpr std::string_view prefix = "game-";
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
+  long long n = 0;
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (c < '0' || c > '9') return {};
+    n = n * 10 + (c - '0');
+    if (n > 1'000'000'000) return {};
+  }
+  if (n < 1) return {};
+  return static_cast<int>(n);
+}
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -215,15 +233,10 @@ ResumedSeries resumeSeries(const std::string& dir) {
   }
 
   // Folders of games that were running when the series stopped.
-  const std::regex gameDir("game-0*([1-9][0-9]*)");
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    std::smatch m;
-    const std::string name = entry.path().filename().string();
-    if (entry.is_directory() && std::regex_match(name, m, gameDir) &&
-        !seen.contains(std::stoi(m[1].str()))) {
-      fs::remove_all(entry.path(), ec);
-    }
+    const std::optional<int> number = gameFolderNumber(entry.path().filename().string());
+    if (entry.is_directory() && number && !seen.contains(*number)) fs::remove_all(entry.path(), ec);
   }
   return r;
 }
