@@ -73,7 +73,7 @@ class StrongWorker {
   size_t choose() const;
   void rolloutThrow(CurlingGameState& s);
 
-  const StrongParameters& params_;
+  StrongParameters params_;  // a copy: a worker may outlive the caller's settings
   Kelp::DsfmtEngine engine_;
   std::vector<Tree> scratch_;
   std::vector<ArmStats> stats_;

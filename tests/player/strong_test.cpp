@@ -75,7 +75,8 @@ TEST(StrongPlayer, FindsTheOnlyScoringShotAndAnswersInTheRecordFrame) {
   EXPECT_GT(m.uct_state.mean, 0.0);
   EXPECT_EQ(std::get<2>(r), static_cast<int>(candidates(s).size()));
   EXPECT_GE(std::get<1>(r), static_cast<int>(m.uct_state.playouts));
-  const CurlingMoveState& thrown = findLabel(candidates(s), m.move_state.label);
+  const std::vector<Tree> list = candidates(s);
+  const CurlingMoveState& thrown = findLabel(list, m.move_state.label);
   EXPECT_EQ(m.move_state.vy, -thrown.vy);
   EXPECT_EQ(player.getName(), "Kelp_strong");
 }
