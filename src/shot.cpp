@@ -151,6 +151,7 @@ ShotOutcome oneStone(ThinkBoard& board, const ShotVector& shot) {
 ShotOutcome firstContact(ThinkBoard& board, const ShotVector& shot) {
   const int col = board.getTurn() % 2;
   FSStone a = thrownStone(shot);
+  prefetchRow(a.v);  // needed after the scan of the board
   double d = distanceForSpeed(a.v);
   const double reach = d + TOUCH_DISTANCE;
 
@@ -187,6 +188,8 @@ ShotOutcome firstContact(ThinkBoard& board, const ShotVector& shot) {
     if (x1 < CONTACT_DISTANCE * CONTACT_DISTANCE) {
       FSStone b = boardStone(board, h / 8, h % 8);
       collideResting(a, b);
+      prefetchRow(a.v);
+      prefetchRow(b.v);
       FSBoard fsb;
       fromContact(fsb, board, h, a, b);
       return simulate(board, fsb);
