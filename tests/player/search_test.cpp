@@ -49,15 +49,6 @@ TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChil
   }
 }
 
-void expectSameTree(const Tree& a, const Tree& b) {
-  ASSERT_EQ(a.children.size(), b.children.size());
-  EXPECT_EQ(a.move.move_state.label, b.move.move_state.label);
-  EXPECT_EQ(a.move.uct_state.visits, b.move.uct_state.visits);
-  EXPECT_EQ(a.move.uct_state.playouts, b.move.uct_state.playouts);
-  EXPECT_EQ(a.move.uct_state.sum, b.move.uct_state.sum);
-  for (size_t i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i]);
-}
-
 TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   // Whatever number of iterations the clock allows, the tree is the one that
   // as many iterations give, each handed the engine fresh from its seed.
@@ -68,7 +59,7 @@ TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   Tree replayed = rootOf(s);
   std::vector<Tree> scratch;
   for (uint32_t i = 0; i < n; ++i) UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
-  expectSameTree(searched, replayed);
+  EXPECT_EQ(treeDigest(searched), treeDigest(replayed));
 }
 
 TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
@@ -121,28 +112,24 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   EXPECT_EQ(child.move.uct_state.playouts, 31u);
   EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
   EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
+  // Two root children with the given statistics; which does the next
+  // iteration visit?
+  const auto next = [&](UCTState a, UCTState b, uint32_t playouts) {
+    Tree two;
+    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
+    two.children[0].move.uct_state = a;
+    two.children[1].move.uct_state = b;
+    two.move.uct_state.playouts = playouts;
+    UCT.Iterate(s, two, scratch, engine);
+    return two.children[1].move.uct_state.visits > b.visits ? 1 : 0;
+  };
   // Exploration grows with ln N, N the parent's playouts: with N = 3 the
   // second child (two visits, mean 0.115) scores above the first (one
   // visit, mean 0); ln(N + 1) would reverse that.
-  {
-    Tree two;
-    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
-    two.children[0].move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
-    two.children[1].move.uct_state = UCTState{2, 2, 0.23, 0.115, 0.0};
-    two.move.uct_state.playouts = 3;
-    UCT.Iterate(s, two, scratch, engine);
-    EXPECT_EQ(two.children[1].move.uct_state.visits, 3u);
-  }
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {2, 2, 0.23, 0.115, 0.0}, 3), 1);
   // Equal scores pick the earlier child; a strictly better later one wins.
-  for (double later : {0.0, 1e-9}) {
-    Tree two;
-    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
-    for (Tree& c : two.children) c.move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
-    two.children[1].move.uct_state.mean = later;
-    two.move.uct_state.playouts = 2;
-    UCT.Iterate(s, two, scratch, engine);
-    EXPECT_EQ(two.children[later > 0.0 ? 1 : 0].move.uct_state.visits, 2u);
-  }
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 0.0, 0.0}, 2), 0);
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 1e-9, 0.0}, 2), 1);
 }
 
 TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {

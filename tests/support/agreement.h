@@ -12,15 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "boards.h"
 #include "kelpsimulator/shot.h"
 #include "kelpsimulator/simulator.h"
 
 namespace Kelp::agreement {
-
-struct Rest {
-  int col;
-  double x, y;
-};
 
 // The unimpeded path of a shot passes over (tx, ty) with the straight
 // distance extra still to go (found by iterating on the tables).
@@ -48,15 +44,6 @@ struct Shot {
   ShotVector shot;
 };
 
-inline std::vector<Rest> restsOf(const ThinkBoard& b) {
-  std::vector<Rest> out;
-  for (int col = 0; col < 2; ++col) {
-    for (int i = 0; i < b.count[col]; ++i)
-      out.push_back({col, b.stones[col][i].x, b.stones[col][i].y});
-  }
-  return out;
-}
-
 // 1 to 15 stones in and in front of the house, none protected (the foul is
 // no question of agreement), positions in single precision so that the exact
 // model keeps an untouched stone bit for bit; a random stone is the target.
@@ -68,7 +55,7 @@ inline Shot randomShot(DsfmtEngine& e) {
   ThinkBoard& b = s.board;
   b.turn = 16 - thrown + 1;                      // afterShot below takes it to 16 - thrown
   int left[2] = {(thrown + 1) / 2, thrown / 2};  // BLACK throws first
-  std::vector<Rest> placed;
+  std::vector<At> placed;
   while (static_cast<int>(placed.size()) < n) {
     double x, y;
     if (e.closeOpen12() < 1.7) {  // in the house
@@ -80,7 +67,7 @@ inline Shot randomShot(DsfmtEngine& e) {
     x = static_cast<float>(x), y = static_cast<float>(y);
     if (!isInPlayArea(x, y)) continue;
     bool clear = true;
-    for (const Rest& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
+    for (const At& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
     if (!clear) continue;
     int col = e.index(2);
     if (left[col] == 0) col = 1 - col;
@@ -92,7 +79,7 @@ inline Shot randomShot(DsfmtEngine& e) {
   for (auto& row : b.state) {
     for (uint32_t& w : row) w &= ~STONE_PROTECTED;
   }
-  const Rest& t = placed[e.index(n)];
+  const At& t = placed[e.index(n)];
   const int spin = e.index(2);
   const double kind = u(0.0, 1.0);
   if (kind < 0.4) {  // take-out
@@ -106,20 +93,14 @@ inline Shot randomShot(DsfmtEngine& e) {
   return s;
 }
 
-inline std::vector<Rest> fastRests(const Shot& s) {
-  ThinkBoard b = s.board;
-  simulateShot(b, s.shot);
-  return restsOf(b);
-}
-
 // The whole throw in the exact model, from the release point, with step dt.
-inline std::vector<Rest> exactRests(const Shot& s, double dt) {
+inline std::vector<At> exactRests(const Shot& s, double dt) {
   ExactSimulator sim;
   sim.loadStone(FX_TEE, THROW_Y, s.shot.vx, s.shot.vy, s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
                 static_cast<uint32_t>(s.board.getTurn() % 2), true);
-  for (const Rest& p : restsOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
+  for (const At& p : stonesOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
   sim.runExact(dt);
-  std::vector<Rest> out;
+  std::vector<At> out;
   for (int i = 0; i < sim.size(); ++i) {
     const double x = sim.position(i).x, y = sim.position(i).y;
     if (isInPlayArea(x, y)) out.push_back({static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y});
@@ -128,11 +109,10 @@ inline std::vector<Rest> exactRests(const Shot& s, double dt) {
 }
 
 // A stone that some model moved: not at its place on the board before.
-inline bool touched(const Shot& s, const std::vector<Rest>& after) {
-  const std::vector<Rest> before = restsOf(s.board);
-  for (const Rest& p : before) {
+inline bool touched(const Shot& s, const std::vector<At>& after) {
+  for (const At& p : stonesOf(s.board)) {
     bool still = false;
-    for (const Rest& q : after) still = still || (q.x == p.x && q.y == p.y);
+    for (const At& q : after) still = still || (q.x == p.x && q.y == p.y);
     if (!still) return true;
   }
   return false;
@@ -143,10 +123,10 @@ struct Comparison {
   double largest;  // with the same set: the largest distance, stones paired to make it least
 };
 
-inline Comparison compare(std::vector<Rest> a, std::vector<Rest> b) {
+inline Comparison compare(std::vector<At> a, std::vector<At> b) {
   // Stones at the very same place are the same stone, untouched in both.
   for (size_t i = 0; i < a.size();) {
-    auto same = std::find_if(b.begin(), b.end(), [&](const Rest& q) {
+    auto same = std::find_if(b.begin(), b.end(), [&](const At& q) {
       return q.col == a[i].col && q.x == a[i].x && q.y == a[i].y;
     });
     if (same == b.end()) {
@@ -158,10 +138,10 @@ inline Comparison compare(std::vector<Rest> a, std::vector<Rest> b) {
   }
   Comparison c{true, 0.0};
   for (int col = 0; col < 2; ++col) {
-    std::vector<Rest> pa, pb;
-    for (const Rest& p : a)
+    std::vector<At> pa, pb;
+    for (const At& p : a)
       if (p.col == col) pa.push_back(p);
-    for (const Rest& p : b)
+    for (const At& p : b)
       if (p.col == col) pb.push_back(p);
     if (pa.size() != pb.size()) return {false, 0.0};
     // The pairing whose largest distance is least, over all pairings (few
@@ -193,7 +173,9 @@ inline Figures measure(uint32_t seed, int count, double dt) {
   int differ = 0, shots = 0;
   while (shots < count) {
     const Shot s = randomShot(e);
-    const std::vector<Rest> fast = fastRests(s), exact = exactRests(s, dt);
+    ThinkBoard b = s.board;
+    simulateShot(b, s.shot);
+    const std::vector<At> fast = stonesOf(b), exact = exactRests(s, dt);
     if (!touched(s, fast) && !touched(s, exact)) continue;
     ++shots;
     const Comparison c = compare(fast, exact);
