@@ -31,22 +31,6 @@ uint32_t countingSeed() {
 
 using KelpTest::split;
 
-struct Played {
-  ExperimentTotals totals;
-  std::vector<std::string> console, shots, results;  // lines
-};
-
-Played play(int games, int ends, const ExperimentSlot slots[2]) {
-  std::ostringstream console, shots, results;
-  Played p;
-  seedCalls = 0;
-  p.totals = playExperiment(games, ends, slots, {console, shots, results}, &countingSeed);
-  p.console = split(console.str(), '\n');
-  p.shots = split(shots.str(), '\n');
-  p.results = split(results.str(), '\n');
-  return p;
-}
-
 // Throws the draw to the tee with its first stone of the ends listed and
 // every other stone off the side of the sheet, so that each listed end
 // scores exactly one for it. Answers in the record frame, as players do.
@@ -82,21 +66,24 @@ TEST(PlayExperiment, EveryEndOfALongGameIsScoredAndSummed) {
   ExperimentSlot slots[2] = {
       {std::make_shared<ScriptedPlayer>(std::set<int>{0, 2, 4}), "zero"},
       {std::make_shared<ScriptedPlayer>(std::set<int>{3, 5, 10, 11}), "one"}};
-  const Played p = play(1, 12, slots);
-  ASSERT_EQ(p.results.size(), 1u);
-  EXPECT_EQ(p.results[0], "1,0,1,-1,1,-1,0,0,0,0,-1,-1,");
-  EXPECT_EQ(p.totals.wins[0], 0);
-  EXPECT_EQ(p.totals.wins[1], 1);
-  EXPECT_EQ(p.totals.draws, 0);
+  std::ostringstream out, shots, results;
+  seedCalls = 0;
+  const ExperimentTotals totals =
+      playExperiment(1, 12, slots, {out, shots, results}, &countingSeed);
+  EXPECT_EQ(results.str(), "1,0,1,-1,1,-1,0,0,0,0,-1,-1,\n");
+  EXPECT_EQ(totals.wins[0], 0);
+  EXPECT_EQ(totals.wins[1], 1);
+  EXPECT_EQ(totals.draws, 0);
   EXPECT_EQ(seedCalls, 1);
+  const std::vector<std::string> console = split(out.str(), '\n');
 
   // First throwers: the other slot after each scored end (steals in ends 0
   // and 10 included), the same after a blank one.
   const char* firsts[12] = {"zero", "one", "one", "zero", "one", "zero",
                             "one",  "one", "one", "one",  "one", "zero"};
-  ASSERT_EQ(p.console.size(), 1u + 12 * 16);
+  ASSERT_EQ(console.size(), 1u + 12 * 16);
   for (int e = 0; e < 12; ++e) {
-    EXPECT_EQ(split(p.console[1 + 16 * e], ',')[0], firsts[e]) << "end " << e;
+    EXPECT_EQ(split(console[1 + 16 * e], ',')[0], firsts[e]) << "end " << e;
   }
 }
 

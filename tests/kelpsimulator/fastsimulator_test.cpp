@@ -189,16 +189,14 @@ TEST(FSBoard, QuickCheckAgreesWithExam) {
         if (moving) f.asleeps.set(pick(f.awakes));
         break;
       case 2:
-        if (moving && !outside.empty()) m.awakes.set(pick(outside | f.asleeps));
-        break;
       case 3:
-        if (moving && !outside.empty()) m.asleeps.set(pick(outside | f.awakes));
+        if (moving && !outside.empty())
+          (flaw == 2 ? m.awakes : m.asleeps)
+              .set(pick(outside | (flaw == 2 ? f.asleeps : f.awakes)));
         break;
       case 4:
-        if (moving) m.awakes.set(self);
-        break;
       case 5:
-        if (moving) m.asleeps.set(self);
+        if (moving) (flaw == 4 ? m.awakes : m.asleeps).set(self);
         break;
       case 6:  // nine of one colour among sixteen
         f.aw_stone[n / 10 % 16].state ^= 1u;

@@ -32,14 +32,10 @@ const std::string DRAWS =
     "TEE1:1 TEE2:0 HOUSE1:1 HOUSE2:0 HOUSE3:1 HOUSE4:0 HOUSE5:1 HOUSE6:0 BLUESIDE:1 BLUESIDE2:0 "
     "BLUESIDE3:1 BLUESIDE4:0 WHITESIDE:1 WHITESIDE:0 WHITESIDE:1 WHITESIDE:0";
 
-TEST(Candidates, EmptyBoardAndStoneAtTheTee) {
-  for (int turn : {16, 12}) {
-    const std::vector<Tree> got = candidates(position(turn, {}));
-    EXPECT_EQ(listing(got), GUARDS + " " + DRAWS) << turn;
-    EXPECT_FLOAT_EQ(static_cast<float>(got[0].move.move_state.x), -0.305f);
-    EXPECT_NEAR(got[0].move.move_state.y, -3.5 * std::sqrt(0.75), 1e-6);
-    EXPECT_NEAR(got[8].move.move_state.x, 1.22 * std::sqrt(0.5), 1e-6);
-  }
+// The full lists of fixed positions (labels, spins, targets and shot vectors,
+// in order) are pinned by the search replay digests; the weights of the
+// hits are checked with the shot vectors.
+TEST(Candidates, StoneAtTheTeeGivesEveryStonePattern) {
   const std::vector<Tree> got = candidates(position(10, {{BLACK, 0.0, 0.0}}));
   EXPECT_EQ(listing(got),
             GUARDS +
@@ -52,10 +48,6 @@ TEST(Candidates, EmptyBoardAndStoneAtTheTee) {
   EXPECT_EQ(static_cast<float>(got[8].move.move_state.y), static_cast<float>(-3 * R));  // freeze
   EXPECT_EQ(static_cast<float>(got[10].move.move_state.x), static_cast<float>(R * std::sqrt(0.75)));
   EXPECT_EQ(static_cast<float>(got[12].move.move_state.y), static_cast<float>(-R));
-  for (int i = 0; i < 6; ++i) {  // hard hits, WEAK5/WEAK6 included, outpace the soft ones
-    EXPECT_EQ(got[10 + i].move.move_state.x, got[16 + i].move.move_state.x);
-    EXPECT_GT(speed(got[10 + i].move.move_state), speed(got[16 + i].move.move_state) + 1.0);
-  }
 }
 
 TEST(Candidates, StoneDependentBoundaries) {
