@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -71,10 +72,8 @@ TEST(PlayExperiment, EveryEndOfALongGameIsScoredAndSummed) {
   const ExperimentTotals totals =
       playExperiment(1, 12, slots, {out, shots, results}, &countingSeed);
   EXPECT_EQ(results.str(), "1,0,1,-1,1,-1,0,0,0,0,-1,-1,\n");
-  EXPECT_EQ(totals.wins[0], 0);
-  EXPECT_EQ(totals.wins[1], 1);
-  EXPECT_EQ(totals.draws, 0);
-  EXPECT_EQ(seedCalls, 1);
+  EXPECT_EQ(std::tie(totals.wins[0], totals.wins[1], totals.draws, seedCalls),
+            std::tuple(0, 1, 0, 1));
   const std::vector<std::string> console = split(out.str(), '\n');
 
   // First throwers: the other slot after each scored end (steals in ends 0

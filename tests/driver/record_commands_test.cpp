@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #include "driver/command.h"
 #include "support/record.h"
@@ -58,25 +59,18 @@ class RecordCommands : public ::testing::Test {
 
 TEST_F(RecordCommands, GoodMessagesStoreTheirValuesSilently) {
   EXPECT_TRUE(run(positions(32, "\n")));  // the newline stays on the last number
-  EXPECT_EQ(field_.position[0].x, 0.25f);
-  EXPECT_EQ(field_.position[0].y, 1.25f);
-  EXPECT_EQ(field_.position[15].x, 30.25f);
-  EXPECT_EQ(field_.position[15].y, 31.25f);
+  const auto& p = field_.position;
+  EXPECT_EQ(std::tie(p[0].x, p[0].y, p[15].x, p[15].y), std::tuple(0.25f, 1.25f, 30.25f, 31.25f));
   EXPECT_TRUE(run("SETSTATE 3 2 8 1\n"));
-  EXPECT_EQ(field_.shot, 3);
-  EXPECT_EQ(field_.end, 2);
-  EXPECT_EQ(field_.last_end, 8);
+  EXPECT_EQ(std::tie(field_.shot, field_.end, field_.last_end), std::tuple(3, 2, 8));
   EXPECT_EQ(field_.color + field_.my_color, 2u);
   // Scores follow the end set by SETSTATE.
   for (const char* m : {"SETSTATE 0 0 8 0", "SCORE 3", "SETSTATE 0 1 8 0", "SCORE -2\n",
                         "SETSTATE 0 2 8 0", "SCORE 0"})
     run(m);
-  EXPECT_EQ(field_.score[0], 3);
-  EXPECT_EQ(field_.score[1], 2);
-  EXPECT_EQ(field_.rel_score, 1);
-  EXPECT_EQ(field_.end_score[0][0], 3);
-  EXPECT_EQ(field_.end_score[1][1], 2);
-  EXPECT_EQ(field_.end_score[2][0] + field_.end_score[2][1], 0);
+  const auto& e = field_.end_score;
+  EXPECT_EQ(std::tie(field_.score[0], field_.score[1], field_.rel_score), std::tuple(3, 2, 1));
+  EXPECT_EQ(std::tuple(e[0][0], e[1][1], e[2][0] + e[2][1]), std::tuple(3, 2, 0));
   EXPECT_EQ(printed(), "");
 
   // Commands without effect.
