@@ -132,26 +132,13 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 1e-9, 0.0}, 2), 1);
 }
 
-TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {
-  const CurlingGameState s = position(3, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
-  const Tree root = Primitive{SearchParameters{40, 1, 0.25}}.SearchSeeded(s, rootOf(s), 7);
-  const uint32_t first = root.children.front().move.uct_state.visits;
-  uint32_t previous = first, total = 0;
-  for (const Tree& c : root.children) {
-    const UCTState& st = c.move.uct_state;
-    EXPECT_TRUE(st.visits <= previous && st.visits + 1 >= first && st.visits == st.playouts);
-    EXPECT_NEAR(st.sum, st.visits * st.mean, 1e-9);
-    total += previous = st.visits;
-  }
-  EXPECT_EQ(root.move.uct_state.playouts, total);
-}
-
 TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
   // Two throws left: each child's shot, then a playout of one throw.
   const CurlingGameState s = position(2, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
   const Tree searched = Primitive{SearchParameters{100, 1, 0.25}}.SearchSeeded(s, rootOf(s), 11);
-  // The same playouts one after another, pass by pass: the throws advance
-  // one engine, each playout starts from a copy of it as it stands.
+  // The same playouts one after another, pass by pass (every child one
+  // playout in turn): the throws advance one engine, each playout starts
+  // from a copy of it as it stands.
   Tree replayed = rootOf(s);
   Kelp::DsfmtEngine e(11);
   std::vector<Tree> scratch;
@@ -170,6 +157,10 @@ TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
     EXPECT_NEAR(searched.children[i].move.uct_state.sum, replayed.children[i].move.uct_state.sum,
                 1e-9)
         << "child " << i;
+    EXPECT_NEAR(
+        searched.children[i].move.uct_state.sum,
+        searched.children[i].move.uct_state.visits * searched.children[i].move.uct_state.mean,
+        1e-9);
   }
 }
 
