@@ -43,20 +43,16 @@ TEST(ThinkBoard, CountScore) {
   for (const auto& c : cases) EXPECT_EQ(boardAt(0, c.stones).countScore(), c.score);
 }
 
-TEST(ThinkBoard, EqualDistancesKeepInsertionOrderAndStatesMoveWithPutStone) {
+TEST(ThinkBoard, StonesStaySortedByDistanceWithTheirStates) {
   ThinkBoard b = boardAt(0);
-  b.putStone(WHITE, 0.0, 1.0);
-  b.state[WHITE][0] = 1u | STONE_IN_FGZ;  // marks the first stone
-  b.putStone(WHITE, 1.0, 0.0);            // same distance: goes after it
-  b.putStone(WHITE, 0.0, -1.0);           // and again
-  EXPECT_EQ(b.last_index, 2);
-  EXPECT_EQ(b.stones[WHITE][1].x, 1.0);
   b.putStone(WHITE, 0.0, -5.0);
-  b.putStone(WHITE, 0.0, 0.1);  // to the front: the marked state moves along
+  b.putStone(WHITE, 1.0, 0.0);
+  b.state[WHITE][1] = 1u | STONE_IN_FGZ;  // marks the stone at (1, 0)
+  b.putStone(WHITE, 0.0, 0.1);            // to the front: the marked state moves along
   EXPECT_EQ(b.last_index, 0);
   EXPECT_EQ(b.state[WHITE][1], 1u | STONE_IN_FGZ);
-  EXPECT_EQ(b.stones[WHITE][4].y, -5.0);
-  EXPECT_EQ(b.in_house[WHITE], 4);
+  EXPECT_EQ(b.stones[WHITE][2].y, -5.0);
+  EXPECT_EQ(b.in_house[WHITE], 2);
 }
 
 TEST(ThinkBoard, FreeGuardFlagsOverTheFirstThrows) {
@@ -91,23 +87,6 @@ TEST(ThinkBoard, FreeGuardFlagsOverTheFirstThrows) {
   EXPECT_EQ(r.state[BLACK][1], STONE_IN_FGZ | STONE_PROTECTED);
   EXPECT_EQ(r.state[WHITE][0], 1u | STONE_IN_FGZ);
   EXPECT_EQ(r.front_y, -3.0);
-}
-
-// A stone handed over with its distance and bearing (the fast simulator's
-// rebuild, for stones that did not move) lands exactly as one set from x and
-// y: same list position, same in-house count, same r and th, -0.0 included
-// (its bearing differs from that of 0.0).
-TEST(ThinkBoard, StoneWithKnownDistanceIsSetAsFromItsPosition) {
-  const At points[] = {{BLACK, 0.4, 0.2},  {WHITE, -0.0, -1.0}, {BLACK, 0.0, -1.0},
-                       {WHITE, 1.2, -1.3}, {BLACK, -0.0, 0.0},  {WHITE, 0.0, 1.83}};
-  ThinkBoard a, b;
-  a.turn = b.turn = 10;
-  for (const At& p : points) {
-    a.setStone(p.col, p.x, p.y);
-    b.setStone(p.col, ThinkBoard::stoneAt(p.x, p.y));
-  }
-  EXPECT_EQ(digestOf(a), digestOf(b));                      // bit for bit, -0.0 included
-  EXPECT_EQ(a.stones[BLACK][0].th, std::atan2(0.0, -0.0));  // pi, not 0
 }
 
 TEST(ThinkBoardDeathTest, BrokenInvariantsStopTheProgram) {
