@@ -38,13 +38,5 @@ TEST(Primitive, PlayAreaHouseAndFreeGuardZoneAtTheirBoundaries) {
   EXPECT_CHECK_FAILS(isInFreeGuardZone(40.0, -40.0), "isInPlayArea(FX_TEE, y)");
 }
 
-TEST(Primitive, FrameConversion) {
-  EXPECT_EQ(toBoardX(2.375f), 0.0);
-  EXPECT_EQ(toBoardY(4.88f), 0.0);
-  EXPECT_EQ(toBoardX(0.0f), -2.375);
-  // Travel toward smaller record y is travel toward larger board y.
-  EXPECT_EQ(toBoardY(0.0f), static_cast<double>(4.88f));
-}
-
 }  // namespace
 }  // namespace Kelp

@@ -19,17 +19,6 @@ At restAlone(const ShotVector& s) {
   return {0, b.stones[BLACK][0].x, b.stones[BLACK][0].y};
 }
 
-// The unimpeded thrown stone once it has reached height y.
-At pathAt(const ShotVector& s, double y) {
-  FSStone a;
-  a.y = THROW_Y;
-  a.th = std::atan2(s.vx, s.vy);
-  a.v = std::hypot(s.vx, s.vy);
-  a.w = s.spin == 0 ? CURL_SPIN : -CURL_SPIN;
-  for (int k = pathIndex(a.v); a.y < y; k -= 100) advance(k, k - 100, a);
-  return {0, a.x, a.y};
-}
-
 using agreement::aimThrough;
 
 TEST(ShotExecution, TeeShotAndTheScatterOfTheError) {
@@ -79,25 +68,6 @@ TEST(ShotExecution, EmptyBoardAndTheTwoSpins) {
     executeShot(d, {0.0, 29.5, spin}, e1);
     const Velocity e = executionError(e2);
     EXPECT_EQ(d.stones[BLACK][0].x, restAlone({e.vx, 29.5 + e.vy, spin}).x);
-  }
-}
-
-TEST(ShotExecution, ThrowsThatTouchNothing) {
-  const Velocity v = shotForTarget(0.0, -3.0, 1);
-  const ShotVector draw{v.vx, v.vy, 1};
-  const At alone = restAlone(draw), side = pathAt(draw, -10.0), mid = pathAt(draw, -8.0);
-  const std::vector<std::vector<At>> boards = {
-      {{BLACK, alone.x, alone.y + 0.35}, {WHITE, 0.5, 0.5}},  // short of them by > a diameter
-      {{BLACK, side.x + 0.4, side.y}},  // beside the path: the gap shrinks, then grows
-      {{BLACK, 1.0, THROW_Y + 0.1}},    // behind the release: the gap grows at once
-      {{BLACK, mid.x - 0.45, mid.y}, {BLACK, mid.x + 0.45, mid.y}},  // between two
-  };
-  for (const auto& stones : boards) {
-    ThinkBoard b = boardWith(13, stones);
-    EXPECT_EQ(simulateShot(b, draw), 1);
-    ASSERT_EQ(stonesOf(b).size(), stones.size() + 1);
-    EXPECT_NEAR(b.stones[WHITE][b.last_index].x, alone.x, 1e-9);
-    EXPECT_NEAR(b.stones[WHITE][b.last_index].y, alone.y, 1e-9);
   }
 }
 

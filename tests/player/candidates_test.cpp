@@ -1,9 +1,9 @@
 // Candidate shots of a position: which patterns run, their order, labels,
 // spins and targets, and the boundaries of the stone-dependent patterns.
-#include <cstring>
+#include <bit>
+#include <tuple>
 
 #include "fixture.h"
-#include "support/death.h"
 
 namespace {
 
@@ -80,10 +80,7 @@ TEST(Candidates, StoneDependentBoundaries) {
 // The playout's picker must give exactly the list's shots, on every board a
 // seeded end passes through and for every pattern list.
 TEST(Candidates, PickerGivesTheListsShotsBitForBit) {
-  auto same = [](const Kelp::ShotVector& a, const CurlingMoveState& m) {
-    return std::memcmp(&a.vx, &m.vx, sizeof a.vx) == 0 &&
-           std::memcmp(&a.vy, &m.vy, sizeof a.vy) == 0 && a.spin == m.spin;
-  };
+  const auto bits = [](double v) { return std::bit_cast<uint64_t>(v); };
   for (uint32_t seed = 1; seed <= 8; ++seed) {
     Kelp::DsfmtEngine e(seed);
     for (CurlingGameState s = position(16, {}); !s.IsFinalState();) {
@@ -93,8 +90,11 @@ TEST(Candidates, PickerGivesTheListsShotsBitForBit) {
         const CandidatePicker picker(s, list);
         ASSERT_EQ(picker.count(), static_cast<int>(all.size())) << seed << " " << list;
         for (size_t i = 0; i < all.size(); ++i) {
-          ASSERT_TRUE(same(picker.shot(static_cast<int>(i)), all[i].move.move_state))
-              << seed << " " << list << " " << all[i].move.move_state.label;
+          const Kelp::ShotVector a = picker.shot(static_cast<int>(i));
+          const CurlingMoveState& m = all[i].move.move_state;
+          ASSERT_EQ(std::tuple(bits(a.vx), bits(a.vy), a.spin),
+                    std::tuple(bits(m.vx), bits(m.vy), m.spin))
+              << seed << " " << list << " " << m.label;
         }
       }
       const CandidatePicker picker(s);
@@ -110,10 +110,6 @@ TEST(Candidates, ReportsAndBrokenTargets) {
   appendCandidates(position(10, {}), 13, out);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed GetFunctions\nerror");
   EXPECT_TRUE(out.empty());
-  EXPECT_CHECK_FAILS(CurlingMoveState(2.25f, 0.0f, "X", false, SHOT_DRAW),
-                     "Kelp::isInPlayArea(x_, y_)");
-  EXPECT_CHECK_FAILS(CurlingMoveState(0.0f, 1.98f, "X", false, SHOT_DRAW),
-                     "Kelp::isInPlayArea(x_, y_)");
 }
 
 }  // namespace

@@ -18,11 +18,6 @@ Tree rootOf(const CurlingGameState& s) {
   return root;
 }
 
-// The last stone of an end, BLACK lying two in the house.
-CurlingGameState lastStone() {
-  return position(1, {{BLACK, 0.9, 0.3}, {BLACK, -0.8, 0.6}});
-}
-
 bool allZero(const UCTState& st) {
   return st.visits == 0 && st.playouts == 0 && st.sum == 0.0 && st.mean == 0.0;
 }
@@ -60,30 +55,6 @@ TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   std::vector<Tree> scratch;
   for (uint32_t i = 0; i < n; ++i) UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
   EXPECT_EQ(treeDigest(searched), treeDigest(replayed));
-}
-
-TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
-  const CurlingGameState s = lastStone();
-  Tree root = rootOf(s);
-  std::vector<Tree> scratch;
-  Kelp::DsfmtEngine engine(12345);
-  const uint32_t n = static_cast<uint32_t>(root.children.size());
-  for (uint32_t i = 0; i < n + 200; ++i) {
-    if (i == n) {
-      for (const Tree& c : root.children) ASSERT_EQ(c.move.uct_state.visits, 1u);
-    }
-    UCT.Iterate(s, root, scratch, engine);
-    engine.next32();
-  }
-  uint32_t visits = 0;
-  for (const Tree& c : root.children) {
-    const UCTState& st = c.move.uct_state;
-    EXPECT_TRUE(c.children.empty() && st.playouts == st.visits);
-    EXPECT_TRUE(st.mean >= -2.0 && st.mean <= 1.0);  // seen from WHITE, to throw
-    visits += st.visits;
-  }
-  EXPECT_EQ(visits, n + 200);
-  EXPECT_EQ(root.move.uct_state.playouts, n + 200);
 }
 
 TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {

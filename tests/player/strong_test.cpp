@@ -53,15 +53,6 @@ TEST(StrongWorker, EverySampleDrawsAFreshErrorAndWorkersDrawDifferently) {
   EXPECT_EQ(seeds.size(), 16u) << "every worker has its own seed";
 }
 
-TEST(StrongWorker, RolloutsFinishTheEndFromAnyTurn) {
-  StrongWorker w(StrongParameters{}, 3);
-  for (int turn : {16, 12, 5, 1}) {
-    CurlingGameState s = position(turn, {});
-    w.rollout(s);
-    EXPECT_TRUE(s.IsFinalState()) << turn;
-  }
-}
-
 TEST(StrongPlayer, FindsTheOnlyScoringShotAndAnswersInTheRecordFrame) {
   StrongParameters params;
   params.time_limit = 300;

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <numeric>
 #include <vector>
 
 #include "boards.h"
@@ -76,9 +78,8 @@ inline Shot randomShot(DsfmtEngine& e) {
     b.setStone(col, x, y);
   }
   b.afterShot(SHOT_REBUILT);
-  for (auto& row : b.state) {
+  for (auto& row : b.state)
     for (uint32_t& w : row) w &= ~STONE_PROTECTED;
-  }
   const At& t = placed[e.index(n)];
   const int spin = e.index(2);
   const double kind = u(0.0, 1.0);
@@ -110,12 +111,9 @@ inline std::vector<At> exactRests(const Shot& s, double dt) {
 
 // A stone that some model moved: not at its place on the board before.
 inline bool touched(const Shot& s, const std::vector<At>& after) {
-  for (const At& p : stonesOf(s.board)) {
-    bool still = false;
-    for (const At& q : after) still = still || (q.x == p.x && q.y == p.y);
-    if (!still) return true;
-  }
-  return false;
+  return std::ranges::any_of(stonesOf(s.board), [&](const At& p) {
+    return std::ranges::none_of(after, [&](const At& q) { return q.x == p.x && q.y == p.y; });
+  });
 }
 
 struct Comparison {
@@ -125,29 +123,22 @@ struct Comparison {
 
 inline Comparison compare(std::vector<At> a, std::vector<At> b) {
   // Stones at the very same place are the same stone, untouched in both.
-  for (size_t i = 0; i < a.size();) {
-    auto same = std::find_if(b.begin(), b.end(), [&](const At& q) {
-      return q.col == a[i].col && q.x == a[i].x && q.y == a[i].y;
-    });
-    if (same == b.end()) {
-      ++i;
-      continue;
-    }
-    b.erase(same);
-    a.erase(a.begin() + static_cast<long>(i));
+  for (auto i = a.begin(); i != a.end();) {
+    const auto same = std::ranges::find_if(
+        b, [&](const At& q) { return q.col == i->col && q.x == i->x && q.y == i->y; });
+    i = same == b.end() ? i + 1 : (b.erase(same), a.erase(i));
   }
   Comparison c{true, 0.0};
   for (int col = 0; col < 2; ++col) {
+    const auto ofCol = [&](const At& p) { return p.col == col; };
     std::vector<At> pa, pb;
-    for (const At& p : a)
-      if (p.col == col) pa.push_back(p);
-    for (const At& p : b)
-      if (p.col == col) pb.push_back(p);
+    std::ranges::copy_if(a, std::back_inserter(pa), ofCol);
+    std::ranges::copy_if(b, std::back_inserter(pb), ofCol);
     if (pa.size() != pb.size()) return {false, 0.0};
     // The pairing whose largest distance is least, over all pairings (few
     // stones move in a shot).
     std::vector<size_t> perm(pb.size());
-    for (size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    std::iota(perm.begin(), perm.end(), size_t{0});
     double best = pa.empty() ? 0.0 : 1e9;
     do {
       double worst = 0.0;
@@ -179,11 +170,8 @@ inline Figures measure(uint32_t seed, int count, double dt) {
     if (!touched(s, fast) && !touched(s, exact)) continue;
     ++shots;
     const Comparison c = compare(fast, exact);
-    if (c.sameSet) {
-      largest.push_back(c.largest);
-    } else {
-      ++differ;
-    }
+    if (c.sameSet) largest.push_back(c.largest);
+    differ += !c.sameSet;
   }
   std::sort(largest.begin(), largest.end());
   auto at = [&](double q) {

@@ -48,34 +48,23 @@ namespace boards {
 // Seven stones, WHITE to throw turn 9: guards of both colours, stones in and
 // around the house.
 inline ThinkBoard midEnd7() {
-  return boardWith(9, {{BLACK, 0.0, -3.0},
-                       {BLACK, 0.4, 0.2},
-                       {BLACK, -0.9, 1.0},
-                       {BLACK, -1.2, -1.4},
-                       {WHITE, 0.5, -2.5},
-                       {WHITE, -0.2, -0.1},
+  // clang-format off
+  return boardWith(9, {{BLACK, 0.0, -3.0}, {BLACK, 0.4, 0.2}, {BLACK, -0.9, 1.0},
+                       {BLACK, -1.2, -1.4}, {WHITE, 0.5, -2.5}, {WHITE, -0.2, -0.1},
                        {WHITE, 1.1, 0.8}});
+  // clang-format on
 }
 
 // The first `black` BLACK and `white` WHITE stones of eight each in and
 // around the house, every one of them giving candidates, at the given turn.
 inline ThinkBoard crowded(int turn, int black, int white) {
-  static const At stones[2][8] = {{{BLACK, 0.1, 0.2},
-                                   {BLACK, -0.6, -0.9},
-                                   {BLACK, 0.8, -2.5},
-                                   {BLACK, 0.0, -4.0},
-                                   {BLACK, 1.2, 0.9},
-                                   {BLACK, -1.4, -0.2},
-                                   {BLACK, 0.4, -1.3},
-                                   {BLACK, -0.3, 1.5}},
-                                  {{WHITE, 0.3, 0.5},
-                                   {WHITE, -1.2, 0.4},
-                                   {WHITE, 0.5, -1.6},
-                                   {WHITE, -0.2, 1.1},
-                                   {WHITE, 0.9, -0.4},
-                                   {WHITE, -0.7, -2.2},
-                                   {WHITE, 1.5, -0.6},
-                                   {WHITE, -0.9, 1.3}}};
+  // clang-format off
+  static const At stones[2][8] = {
+      {{BLACK, 0.1, 0.2}, {BLACK, -0.6, -0.9}, {BLACK, 0.8, -2.5}, {BLACK, 0.0, -4.0},
+       {BLACK, 1.2, 0.9}, {BLACK, -1.4, -0.2}, {BLACK, 0.4, -1.3}, {BLACK, -0.3, 1.5}},
+      {{WHITE, 0.3, 0.5}, {WHITE, -1.2, 0.4}, {WHITE, 0.5, -1.6}, {WHITE, -0.2, 1.1},
+       {WHITE, 0.9, -0.4}, {WHITE, -0.7, -2.2}, {WHITE, 1.5, -0.6}, {WHITE, -0.9, 1.3}}};
+  // clang-format on
   std::vector<At> v(stones[0], stones[0] + black);
   v.insert(v.end(), stones[1], stones[1] + white);
   return boardWith(turn, v);
