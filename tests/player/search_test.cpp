@@ -18,32 +18,6 @@ Tree rootOf(const CurlingGameState& s) {
   return root;
 }
 
-bool allZero(const UCTState& st) {
-  return st.visits == 0 && st.playouts == 0 && st.sum == 0.0 && st.mean == 0.0;
-}
-
-TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChild) {
-  const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
-  const Tree uct = UCTAlgorithm{SearchParameters{0, 1, 0.25}}.Search(s, rootOf(s));
-  const Tree flat = Primitive{SearchParameters{-5, 1, 0.25}}.Search(s, rootOf(s));
-  for (const Tree* t : {&uct, &flat}) {
-    EXPECT_TRUE(allZero(t->move.uct_state));
-    for (const Tree& c : t->children) EXPECT_TRUE(allZero(c.move.uct_state) && c.children.empty());
-  }
-  Tree expected = rootOf(s);
-  shuffleChildren(expected.children);
-  const CurlingMoveState& first = expected.children.front().move.move_state;
-  Pebble_original pebble(0, 0.25);
-  PrimitiveR primitive(100, 0, 0.25);
-  for (const ThinkResult& r : {pebble.Think(s), primitive.Think(s)}) {
-    EXPECT_EQ(std::get<1>(r), 0);
-    EXPECT_EQ(std::get<2>(r), 38);
-    EXPECT_EQ(std::get<0>(r).move_state.label, first.label);
-    EXPECT_EQ(std::get<0>(r).move_state.vx, first.vx);
-    EXPECT_EQ(std::get<0>(r).move_state.vy, -first.vy);  // record frame
-  }
-}
-
 TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   // Whatever number of iterations the clock allows, the tree is the one that
   // as many iterations give, each handed the engine fresh from its seed.
