@@ -204,10 +204,6 @@ TEST_P(Game, ScriptedGameOverThePipes) {
   // it starts, so that a log folder named in UTC shows.
   ::setenv("TZ", "UTC-14", 1);
   ::tzset();
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  ASSERT_NE(localNow().tm_hour, utc.tm_hour) << "local time must differ from UTC here";
   TempDir dir;
   ChildProcess kelp = start(GetParam(), dir);
   const fs::path logs = dir.path() / GetParam().logDir;

@@ -45,34 +45,6 @@ ThinkBoard marked() {
   return out;
 }
 
-TEST(FSBoard, StonesDrivenOutOfPlay) {
-  // The thrown stone is never protected; the struck one keeps its flags.
-  FSBoard c;
-  const ThinkBoard guard = boardWith(14, {{WHITE, 0.0, -3.0}});
-  fromContact(c, guard, 8, stone(0.0, -3.29, 0.0, 5.0), stone(0.0, -3.0, 0.0, 5.0));
-  EXPECT_EQ(c.aw_stone[0].state, 0u);
-  EXPECT_EQ(c.aw_stone[1].state, 1u | STONE_IN_FGZ | STONE_PROTECTED);
-  for (const uint32_t state : {1u, 1u | STONE_IN_FGZ | STONE_PROTECTED}) {
-    // The struck stone lies near the back line and leaves play while the
-    // stone beside its path still keeps events coming.
-    Builder g;
-    g.add(stone(0.0, 1.0, 0.0, 5.0))
-        .add(stone(0.0, 1.2905, 0, 0, state))
-        .add(stone(0.6, 1.7, 0, 0, 1));
-    ThinkBoard out = marked();
-    const int outcome = simulate(out, g.done());
-    if (state & STONE_PROTECTED) {  // a foul: the board stays as it was
-      EXPECT_EQ(outcome, 0);
-      EXPECT_EQ(digestOf(out), digestOf(marked()));
-    } else {
-      EXPECT_EQ(outcome, 2);
-      ASSERT_EQ(out.count[WHITE], 1);  // only the stone that was not hit
-      EXPECT_EQ(out.stones[WHITE][0].x, 0.6);
-      EXPECT_NEAR(out.stones[BLACK][0].y, 1.0, 0.02);
-    }
-  }
-}
-
 // Lateral offset at which a resting stone at height y just escapes the
 // moving stone of ManyEvents (bisection from the touching side).
 double missBoundary(double y, double touchX, double missX) {

@@ -33,8 +33,7 @@ const std::string DRAWS =
     "BLUESIDE3:1 BLUESIDE4:0 WHITESIDE:1 WHITESIDE:0 WHITESIDE:1 WHITESIDE:0";
 
 // The full lists of fixed positions (labels, spins, targets and shot vectors,
-// in order) are pinned by the search replay digests; the weights of the
-// hits are checked with the shot vectors.
+// in order) are pinned by the search replay digests.
 TEST(Candidates, StoneAtTheTeeGivesEveryStonePattern) {
   const std::vector<Tree> got = candidates(position(10, {{BLACK, 0.0, 0.0}}));
   EXPECT_EQ(listing(got),

@@ -8,21 +8,13 @@ namespace {
 using Kelp::BLACK;
 using Kelp::WHITE;
 
-TEST(ShotVector, MirroredSpinsCurlCompensationAndSpeeds) {
+TEST(ShotVector, MirroredSpinsAndCurlCompensation) {
   const CurlingMoveState s0(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
   const CurlingMoveState s1(0.0f, 0.0f, "TEE1", true, SHOT_DRAW);
   EXPECT_DOUBLE_EQ(s1.vx, -s0.vx);
   EXPECT_DOUBLE_EQ(s1.vy, s0.vy);
   EXPECT_NEAR(s0.vx, Kelp::TEE_SHOT_VX, 0.1);  // spin 0 curls toward +x: aimed left
   EXPECT_LT(CurlingMoveState(0.0f, -3.5f, "G", false, SHOT_DRAW).vx, -0.1);
-  for (bool spin : {false, true}) {
-    const double draw = speed(CurlingMoveState(0.4f, -0.6f, "d", spin, SHOT_DRAW));
-    const double soft = speed(CurlingMoveState(0.4f, -0.6f, "s", spin, SHOT_HIT_SOFT));
-    const double hard = speed(CurlingMoveState(0.4f, -0.6f, "h", spin, SHOT_HIT_HARD));
-    EXPECT_GT(soft, draw + 0.1);
-    EXPECT_GT(hard, soft + 1.0);
-    EXPECT_NEAR(speed(CurlingMoveState(0.4f, -0.6f, "f", spin, SHOT_FULL_SPEED)), 33.0, 1e-9);
-  }
 }
 
 TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {

@@ -102,10 +102,6 @@ TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
     EXPECT_NEAR(searched.children[i].move.uct_state.sum, replayed.children[i].move.uct_state.sum,
                 1e-9)
         << "child " << i;
-    EXPECT_NEAR(
-        searched.children[i].move.uct_state.sum,
-        searched.children[i].move.uct_state.visits * searched.children[i].move.uct_state.mean,
-        1e-9);
   }
 }
 
@@ -151,13 +147,6 @@ TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
     EXPECT_EQ(st.mean, static_cast<double>(4.0f / (4.0f * (i + 1))));
   }
   EXPECT_EQ(merged.children[2].move.uct_state.mean, 0.3333333432674408);  // 4 over 12
-  // A label mismatch is reported; the statistics are added all the same.
-  Tree into = merged, odd = merged;
-  odd.children[1].move.move_state.label = "X";
-  ::testing::internal::CaptureStdout();
-  mergeWorker(into, odd);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
-  EXPECT_EQ(into.children[1].move.uct_state.visits, 16u);
 }
 
 // Stand-in workers that return 1, 2, 3 and 4 iterations, in whatever order
