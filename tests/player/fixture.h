@@ -11,9 +11,7 @@
 #include "support/boards.h"
 #include "support/tables.h"
 
-using Placed = Kelp::At;
-
-inline CurlingGameState position(int turn, const std::vector<Placed>& stones) {
+inline CurlingGameState position(int turn, const std::vector<Kelp::At>& stones) {
   return CurlingGameState(Kelp::boardWith(turn, stones));
 }
 
@@ -21,10 +19,6 @@ inline std::vector<Tree> candidates(const CurlingGameState& s) {
   std::vector<Tree> out;
   s.getCandidates(out);
   return out;
-}
-
-inline double speed(const CurlingMoveState& m) {
-  return std::hypot(m.vx, m.vy);
 }
 
 inline void addMove(Kelp::Digest& d, const CurlingMoveState& m) {

@@ -30,7 +30,8 @@ TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {
   for (const Tree& t : draws) {
     const CurlingMoveState& m = t.move.move_state;
     Kelp::ThinkBoard board;
-    ASSERT_EQ(Kelp::placeAtRest(board, speed(m), std::atan2(m.vx, m.vy), m.spin), 1) << m.label;
+    ASSERT_EQ(Kelp::placeAtRest(board, std::hypot(m.vx, m.vy), std::atan2(m.vx, m.vy), m.spin), 1)
+        << m.label;
     const Kelp::Stone& rest = board.stones[BLACK][0];
     EXPECT_LT(std::hypot(rest.x - m.x, rest.y - m.y), 0.03) << m.label << " spin " << m.spin;
   }
