@@ -9,8 +9,6 @@
 namespace Kelp {
 namespace {
 
-constexpr uint32_t PROTECTED = 8;
-
 // Two runs of the same hit end in the same place, every stone at rest.
 TEST(ExactRun, SameShotSameRestingPlace) {
   float ys[2][2];
@@ -28,17 +26,6 @@ TEST(ExactRun, SameShotSameRestingPlace) {
   EXPECT_GT(ys[0][1], 0.5);  // the struck stone moved
   EXPECT_EQ(ys[0][0], ys[1][0]);
   EXPECT_EQ(ys[0][1], ys[1][1]);
-}
-
-TEST(ExactRun, ProtectedStoneLeavingPlayStopsTheRunAtOnce) {
-  ExactSimulator sim;
-  sim.loadStone(0.0, -30.0, 0.0, 20.0, 0.0, 0, true);
-  sim.loadStone(2.2, 0.0, 5.0, 0.0, 0.0, PROTECTED | 1, true);
-  sim.loadStone(-1.0, 0.0, 0.0, 0.0, 0.0, 0, false);
-  EXPECT_EQ(sim.runExact(SIM_STEP), 0);
-  ASSERT_EQ(sim.size(), 3);  // frozen: nothing destroyed, the other still running
-  EXPECT_EQ(sim.world.GetBodyCount(), 3);
-  EXPECT_GT(sim.body[0]->GetLinearVelocity().y, 19.0f);
 }
 
 // The others go on, and the slots stay packed whichever slot the lost stone held.

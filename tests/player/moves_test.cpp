@@ -8,15 +8,6 @@ namespace {
 using Kelp::BLACK;
 using Kelp::WHITE;
 
-TEST(ShotVector, MirroredSpinsAndCurlCompensation) {
-  const CurlingMoveState s0(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
-  const CurlingMoveState s1(0.0f, 0.0f, "TEE1", true, SHOT_DRAW);
-  EXPECT_DOUBLE_EQ(s1.vx, -s0.vx);
-  EXPECT_DOUBLE_EQ(s1.vy, s0.vy);
-  EXPECT_NEAR(s0.vx, Kelp::TEE_SHOT_VX, 0.1);  // spin 0 curls toward +x: aimed left
-  EXPECT_LT(CurlingMoveState(0.0f, -3.5f, "G", false, SHOT_DRAW).vx, -0.1);
-}
-
 TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {
   // Every fixed target (the empty board) and the guard, come-around and
   // freeze targets of two stones, both spins, thrown without error.
