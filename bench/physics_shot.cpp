@@ -4,53 +4,17 @@
 // counting malloc as well catches C code (Box2D allocates through malloc).
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-
 #include "bench/alloc_counter.h"
 #include "kelpsimulator/shot.h"
 #include "kelpsimulator/simulator.h"
+#include "tests/support/agreement.h"
+#include "tests/support/boards.h"
 
 namespace {
 
 using namespace Kelp;
 
 enum class Position { Empty, MidEnd, Contact };
-
-// A shot whose unimpeded path passes over (tx, ty) with the straight
-// distance extra still to go.
-ShotVector aimThrough(double tx, double ty, double extra, int spin) {
-  const double dist = std::hypot(tx, ty - THROW_Y);
-  const double want = std::atan2(tx, ty - THROW_Y);
-  double th = want;
-  double s = speedForDistance(dist + extra);
-  for (int it = 0; it < 20; ++it) {
-    FSStone a;
-    a.y = THROW_Y;
-    a.th = th;
-    a.v = s;
-    a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
-    advance(pathIndex(s), pathIndex(speedForDistance(extra)), a);
-    th += want - std::atan2(a.x, a.y - THROW_Y);
-    s = speedForDistance(distanceForSpeed(s) + dist - std::hypot(a.x, a.y - THROW_Y));
-  }
-  return {std::sin(th) * s, std::cos(th) * s, spin};
-}
-
-// Seven stones at turn 9 (WHITE to throw): guards of both colours, stones in
-// and around the house.
-ThinkBoard midEndBoard() {
-  ThinkBoard b;
-  b.turn = 10;
-  b.setStone(BLACK, 0.0, -3.0);
-  b.setStone(BLACK, 0.4, 0.2);
-  b.setStone(BLACK, -0.9, 1.0);
-  b.setStone(BLACK, -1.2, -1.4);
-  b.setStone(WHITE, 0.5, -2.5);
-  b.setStone(WHITE, -0.2, -0.1);
-  b.setStone(WHITE, 1.1, 0.8);
-  b.afterShot(2);
-  return b;
-}
 
 struct Setup {
   ThinkBoard board;
@@ -67,11 +31,11 @@ Setup setupFor(Position p) {
     }
     case Position::MidEnd: {  // a draw into the house past the guards
       const Velocity v = shotForTarget(-0.5, 0.4, 1);
-      return {midEndBoard(), {v.vx, v.vy, 1}};
+      return {boards::midEnd7(), {v.vx, v.vy, 1}};
     }
     case Position::Contact:  // a take-out of the WHITE shot stone
     default:
-      return {midEndBoard(), aimThrough(-0.2, -0.1, 5.0, 0)};
+      return {boards::midEnd7(), agreement::aimThrough(-0.2, -0.1, 5.0, 0)};
   }
 }
 

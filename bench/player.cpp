@@ -5,66 +5,25 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <initializer_list>
 #include <vector>
 
 #include "bench/alloc_counter.h"
 #include "kelpsimulator/trajectory.h"
 #include "player/MonteCarlo.h"
 #include "player/ai.h"
+#include "tests/support/boards.h"
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
-
-struct Placed {
-  int col;
-  double x;
-  double y;
-};
-
-CurlingGameState position(int turn, std::initializer_list<Placed> stones) {
-  CurlingGameState s;
-  if (turn == Kelp::TURN_FIRST) return s;
-  s.turn = turn + 1;
-  for (const Placed& p : stones) s.setStone(p.col, p.x, p.y);
-  s.afterShot(2);
-  return s;
-}
-
 CurlingGameState emptyEnd() {
-  return position(16, {});
+  return CurlingGameState();
 }
-
-// Halfway through an end: three stones each, guards and stones in the house.
 CurlingGameState midEnd() {
-  return position(10, {{BLACK, 0.1, 0.2},
-                       {BLACK, -0.6, -0.9},
-                       {BLACK, 0.8, -2.5},
-                       {WHITE, 0.3, 0.5},
-                       {WHITE, -1.2, 0.4},
-                       {WHITE, 0.5, -1.6}});
+  return CurlingGameState(Kelp::boards::midEnd6());
 }
-
 // Eight stones each, every one of them giving candidates.
 CurlingGameState crowded() {
-  return position(0, {{BLACK, 0.1, 0.2},
-                      {BLACK, -0.6, -0.9},
-                      {BLACK, 0.8, -2.5},
-                      {BLACK, 0.0, -4.0},
-                      {BLACK, 1.2, 0.9},
-                      {BLACK, -1.4, -0.2},
-                      {BLACK, 0.4, -1.3},
-                      {BLACK, -0.3, 1.5},
-                      {WHITE, 0.3, 0.5},
-                      {WHITE, -1.2, 0.4},
-                      {WHITE, 0.5, -1.6},
-                      {WHITE, -0.2, 1.1},
-                      {WHITE, 0.9, -0.4},
-                      {WHITE, -0.7, -2.2},
-                      {WHITE, 1.5, -0.6},
-                      {WHITE, -0.9, 1.3}});
+  return CurlingGameState(Kelp::boards::crowded(0, 8, 8));
 }
 
 void BM_Candidates(benchmark::State& state, CurlingGameState (*make)()) {

@@ -1,29 +1,23 @@
 // Plays games against the built kelp and kelp-strong (each of its searches)
-// over their pipes, as a match server does:
-// one write per message, waiting for the reply where one is due. Every GO
-// reply is checked against the candidate shots of the position it was asked
-// on, computed here in-process from the same record. Messages that print
-// nothing end with a zero byte, so that two of them in one read are still
-// taken one by one.
+// over their pipes, as a match server does: one write per message, waiting
+// for the reply where one is due. Every GO reply is checked against the
+// candidate shots of the position it was asked on, computed here in-process
+// from the same messages. Messages that print nothing end with a zero byte,
+// so that two of them in one read are still taken one by one.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
-#include "kelpsimulator/field.h"
-#include "kelpsimulator/thinkboard.h"
+#include "driver/command.h"
+#include "driver/record_commands.h"
 #include "kelpsimulator/trajectory.h"
-#include "player/MonteCarlo.h"
 #include "player/curling.h"
 #include "support/process.h"
 #include "support/tempdir.h"
@@ -38,16 +32,9 @@ using KelpTest::TempDir;
 using std::chrono::milliseconds;
 
 constexpr milliseconds TIMEOUT{5000};
-constexpr milliseconds THINK_TIMEOUT{60000};
 const std::string HEADER =
     "Count : Size : ShontNumber : Type : playout_sum : Rate : win : playout ";
-
-std::tm localNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm t{};
-  localtime_r(&now, &t);
-  return t;
-}
+const std::string FOO_REPLY = "illegal command FOO \n \nFOO\n";
 
 // An engine as the tests start it: kelp-strong searches briefly where the
 // test does not need the full time; the log folder carries the player's name.
@@ -70,58 +57,35 @@ const Engine ENGINES[] = {
     {"greedy", "kelp-strong", {"--search", "greedy"}, "Kelp_greedy_log", 0.0},
 };
 
-class Game : public ::testing::TestWithParam<Engine> {
- protected:
-  const Engine& engine() const { return GetParam(); }
-  ChildProcess start(const TempDir& dir) const {
-    return ChildProcess(std::string(KELP_BINARY_DIR "/") + engine().binary, engine().args,
-                        dir.str());
-  }
-};
+ChildProcess start(const Engine& e, const TempDir& dir) {
+  return ChildProcess(std::string(KELP_BINARY_DIR "/") + e.binary, e.args, dir.str());
+}
 
+class Game : public ::testing::TestWithParam<Engine> {};
 INSTANTIATE_TEST_SUITE_P(Engines, Game, ::testing::ValuesIn(ENGINES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The log directory's name for the current minute, local time, month from 0.
+// Candidate shot vectors read the trajectory tables.
+[[maybe_unused]] const bool TABLES_BUILT = (Kelp::buildTables(), true);
+
+bool isOneLine(const std::string& s) {
+  return !s.empty() && s.find('\n') == s.size() - 1;
+}
+
+std::tm localNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return t;
+}
+
+// The log folder's name for the current minute, local time, month from 0.
 std::string stampNow() {
   const std::tm t = localNow();
   char buf[64];
   std::snprintf(buf, sizeof buf, "%d-%d-%d-%d-%d", t.tm_year + 1900, t.tm_mon, t.tm_mday, t.tm_hour,
                 t.tm_min);
   return buf;
-}
-
-// A time zone fourteen hours ahead of UTC for this process and the kelp it
-// starts, so that a log directory named in UTC shows; the old zone comes
-// back at the end.
-class FarTimeZone {
- public:
-  FarTimeZone() {
-    if (const char* tz = std::getenv("TZ")) old_ = tz;
-    ::setenv("TZ", "UTC-14", 1);
-    ::tzset();
-  }
-  ~FarTimeZone() {
-    if (old_) {
-      ::setenv("TZ", old_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
-// Sleeps past the end of the minute when fewer than ten seconds of it are left.
-void waitForFreshMinute() {
-  const std::tm t = localNow();
-  if (t.tm_sec >= 50) std::this_thread::sleep_for(std::chrono::seconds(61 - t.tm_sec));
-}
-
-bool isOneLine(const std::string& s) {
-  return !s.empty() && s.find('\n') == s.size() - 1;
 }
 
 std::vector<std::string> entries(const fs::path& dir) {
@@ -134,16 +98,19 @@ std::vector<std::string> entries(const fs::path& dir) {
 int openLogFiles(pid_t pid) {
   int n = 0;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-    const fs::path target = fs::read_symlink(e.path(), ec);
-    if (!ec && target.filename() == "shot.txt") ++n;
-  }
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+    n += fs::read_symlink(e.path(), ec).filename() == "shot.txt" && !ec;
   return n;
 }
 
-void expectCleanExit(ChildProcess& kelp) {
+// Closes the input and expects a quiet exit with status 0, after `rest` on
+// standard output.
+void expectCleanEnd(ChildProcess& kelp, const std::string& rest, const std::string& err = "") {
+  kelp.closeStdin();
+  EXPECT_EQ(kelp.readAll(TIMEOUT), rest);
   const auto status = kelp.wait(TIMEOUT);
   EXPECT_TRUE(status && status->exited && status->code == 0);
+  EXPECT_EQ(kelp.stderrText(), err);
 }
 
 std::string bestShot(double vx, double vy, int spin) {
@@ -152,42 +119,33 @@ std::string bestShot(double vx, double vy, int spin) {
   return buf;
 }
 
-// A record as SETSTATE and POSITION leave it, and the messages that make it.
+// A record as the server sends it: SETSTATE and POSITION (the stones given
+// in the record frame, the rest 0), each ending with a zero byte.
 struct Record {
-  int shot, end, last_end, color;
-  std::array<std::pair<const char*, const char*>, 16> stones{};  // record frame; null = "0"
-
-  std::string setState() const {
-    return "SETSTATE " + std::to_string(shot) + " " + std::to_string(end) + " " +
-           std::to_string(last_end) + " " + std::to_string(color) + "\0"s;
-  }
-  std::string position() const {
-    std::string m = "POSITION";
-    for (const auto& [x, y] : stones) m += " "s + (x ? x : "0") + " " + (y ? y : "0");
-    return m + "\0"s;
-  }
-  Kelp::ClientField field() const {
-    Kelp::ClientField f;
-    f.setState(shot, end, last_end, color);
-    for (int k = 0; k < 16; ++k) {
-      const auto& [x, y] = stones[k];
-      f.setPosition(k, std::strtof(x ? x : "0", nullptr), std::strtof(y ? y : "0", nullptr));
-    }
-    return f;
-  }
+  int shot;
+  std::string setState, position;
 };
 
-// Candidate shot vectors read the trajectory tables.
-void ensureTables() {
-  static const bool built = (Kelp::buildTables(), true);
-  (void)built;
+Record record(int shot, int end, int lastEnd, int color, std::vector<std::string> xy = {}) {
+  xy.resize(32, "0");
+  std::string p = "POSITION";
+  for (const std::string& v : xy) p += " " + v;
+  return {shot,
+          "SETSTATE " + std::to_string(shot) + " " + std::to_string(end) + " " +
+              std::to_string(lastEnd) + " " + std::to_string(color) + "\0"s,
+          p + "\0"s};
 }
+
+const Record MID = record(5, 0, 2, 1, {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
 
 // The candidate shots of the record's position: reply text and label.
 std::vector<std::pair<std::string, std::string>> candidateReplies(const Record& r) {
-  ensureTables();
+  Kelp::ClientField f;
+  for (const std::string& m : {r.setState, r.position})
+    (m[0] == 'S' ? Kelp::setStateCommand : Kelp::positionCommand)(
+        Kelp::SplitCommand(m.substr(0, m.size() - 1)), f);
   std::vector<Tree> nodes;
-  CurlingGameState(Kelp::ThinkBoard(r.field())).getCandidates(nodes);
+  CurlingGameState(Kelp::ThinkBoard(f)).getCandidates(nodes);
   std::vector<std::pair<std::string, std::string>> out;
   for (const Tree& t : nodes) {
     const CurlingMoveState& m = t.move.move_state;
@@ -206,7 +164,7 @@ GoAnswer askGo(ChildProcess& kelp) {
   GoAnswer a;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(kelp.send("GO"));
-  const auto upto = kelp.readUntil("BESTSHOT ", THINK_TIMEOUT);
+  const auto upto = kelp.readUntil("BESTSHOT ", milliseconds(60000));
   a.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!upto) {
     ADD_FAILURE() << "no BESTSHOT";
@@ -218,13 +176,16 @@ GoAnswer askGo(ChildProcess& kelp) {
   return a;
 }
 
-// The GO diagnostic line: a comma, then Count, Size, shot, label, mean, sum,
-// playouts.
-void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a, double minSeconds) {
+// Asks GO on the record and checks the diagnostic line that follows the
+// given headers: a comma, then Count, Size, shot, label, mean, sum, playouts.
+void expectGo(ChildProcess& kelp, const Record& r, const std::string& headers, double minSeconds) {
+  ASSERT_TRUE(kelp.send(r.setState) && kelp.send(r.position));
+  const GoAnswer a = askGo(kelp);
+  ASSERT_EQ(a.diagnostics.substr(0, headers.size()), headers);
+  const std::string line = a.diagnostics.substr(headers.size());
   ASSERT_TRUE(line.size() > 2 && line.front() == ',' && line.back() == '\n') << line;
   const std::vector<std::string> f = KelpTest::split(line.substr(1, line.size() - 2), ',');
   ASSERT_EQ(f.size(), 7u) << line;
-  for (int i : {0, 1, 6}) EXPECT_TRUE(KelpTest::isInteger(f[i])) << line;
   for (int i : {4, 5}) EXPECT_TRUE(KelpTest::isDefaultDouble(f[i])) << line;
   const auto candidates = candidateReplies(r);
   EXPECT_EQ(f[1], std::to_string(candidates.size())) << "Size is the number of candidates";
@@ -239,161 +200,108 @@ void expectGoLine(const std::string& line, const Record& r, const GoAnswer& a, d
 }
 
 TEST_P(Game, ScriptedGameOverThePipes) {
-  const FarTimeZone zone;
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  ASSERT_NE(localNow().tm_hour, utc.tm_hour) << "local time must differ from UTC here";
+  // A time zone fourteen hours ahead of UTC for this process and the kelp
+  // it starts, so that a log folder named in UTC shows.
+  ::setenv("TZ", "UTC-14", 1);
+  ::tzset();
   TempDir dir;
-  ChildProcess kelp = start(dir);
-  const fs::path logs = dir.path() / engine().logDir;
+  ChildProcess kelp = start(GetParam(), dir);
+  const fs::path logs = dir.path() / GetParam().logDir;
 
+  // Both ISREADYs within one minute: sleep past its end when little is left.
+  if (const int sec = localNow().tm_sec; sec >= 50)
+    std::this_thread::sleep_for(std::chrono::seconds(61 - sec));
   const std::string before = stampNow();
   ASSERT_TRUE(kelp.send("ISREADY"));
   EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
   const std::string after = stampNow();
   // No line end after the reply, and the header waits in the buffer.
   EXPECT_EQ(kelp.readAvailable(milliseconds(300)), "");
-  ASSERT_TRUE(fs::is_directory(logs));
   const auto stamps = entries(logs);
   ASSERT_EQ(stamps.size(), 1u);
   EXPECT_TRUE(stamps[0] == before || stamps[0] == after) << stamps[0];
   const fs::path shotLog = logs / stamps[0] / "shot.txt";
-  EXPECT_TRUE(fs::is_regular_file(shotLog));
+  EXPECT_EQ(openLogFiles(kelp.pid()), 1);
+  // A second ISREADY in the same minute finds its folder and opens nothing
+  // (reopening with "w+" would empty the file again).
+  KelpTest::writeFile(shotLog, "kept");
+  ASSERT_TRUE(kelp.send("ISREADY"));
+  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  EXPECT_EQ(entries(logs).size(), 1u);
   EXPECT_EQ(openLogFiles(kelp.pid()), 1);
 
   ASSERT_TRUE(kelp.send("NEWGAME\0"s));
-  Record first{0, 0, 2, 0, {}};
-  ASSERT_TRUE(kelp.send(first.setState()));
-  ASSERT_TRUE(kelp.send(first.position()));
-  GoAnswer a = askGo(kelp);
-  // The header's closing space is followed directly by the line's comma.
-  ASSERT_EQ(HEADER.size(), 71u);
-  ASSERT_EQ(a.diagnostics.substr(0, 71), HEADER);
-  expectGoLine(a.diagnostics.substr(71), first, a, engine().minSeconds);
-
+  // A header per ISREADY; its closing space is followed directly by the comma.
+  expectGo(kelp, record(0, 0, 2, 0), HEADER + HEADER, GetParam().minSeconds);
   // Mid-end, both colours in play; asked twice on the unchanged record.
-  const Record mid{
-      5, 0, 2, 1, {{{"2.375", "4.5"}, {"2.6", "5.2"}, {"2.3", "8.0"}, {"1.9", "4.2"}}}};
-  ASSERT_TRUE(kelp.send(mid.setState()));
-  ASSERT_TRUE(kelp.send(mid.position()));
-  for (int i = 0; i < 2; ++i) {
-    a = askGo(kelp);
-    expectGoLine(a.diagnostics, mid, a, engine().minSeconds);
-  }
+  for (int i = 0; i < 2; ++i) expectGo(kelp, MID, "", GetParam().minSeconds);
 
   ASSERT_TRUE(kelp.send("SCORE 1\0TOTALSCORE 1 0\0"s));
   ASSERT_TRUE(kelp.send("GAMEOVER\0"s));
   ASSERT_TRUE(kelp.send("GAMEOVER\0"s));
   // Nothing printed by any of them (the unknown word shows they were taken);
-  // the file was closed by the first.
+  // the file was closed by the first, never written.
   ASSERT_TRUE(kelp.send("FOO"));
-  EXPECT_EQ(kelp.readExactly(27, TIMEOUT), "illegal command FOO \n \nFOO\n");
+  EXPECT_EQ(kelp.readExactly(FOO_REPLY.size(), TIMEOUT), FOO_REPLY);
   EXPECT_EQ(kelp.readAvailable(milliseconds(200)), "");
   EXPECT_EQ(openLogFiles(kelp.pid()), 0);
-  EXPECT_EQ(fs::file_size(shotLog), 0u);
-
-  // A second ISREADY: within the same minute it finds its directory and
-  // opens nothing; in a later one it starts a new directory.
-  const std::string again = stampNow();
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  const bool sameMinute = again == stamps[0] && stampNow() == again;
-  EXPECT_EQ(entries(logs).size(), sameMinute ? 1u : 2u);
-  EXPECT_EQ(openLogFiles(kelp.pid()), sameMinute ? 0 : 1);
-
-  // The second header is still buffered; it comes out when kelp ends.
-  kelp.closeStdin();
-  EXPECT_EQ(kelp.readAll(TIMEOUT), HEADER);
-  expectCleanExit(kelp);
-  EXPECT_EQ(kelp.stderrText(), "");
-}
-
-TEST_P(Game, SecondIsReadyInTheSameMinuteOpensNothing) {
-  TempDir dir;
-  ChildProcess kelp = start(dir);
-  waitForFreshMinute();
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  ASSERT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  const fs::path logs = dir.path() / engine().logDir;
-  const fs::path shotLog = logs / entries(logs).at(0) / "shot.txt";
-  // Reopening with "w+" would empty the file again.
-  KelpTest::writeFile(shotLog, "kept");
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
   EXPECT_EQ(KelpTest::readFile(shotLog), "kept");
-  EXPECT_EQ(entries(logs).size(), 1u);
-  EXPECT_EQ(openLogFiles(kelp.pid()), 1);
+  ASSERT_TRUE(kelp.send("ISREADY"));
+  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  // The third header is still buffered; it comes out when kelp ends.
+  expectCleanEnd(kelp, HEADER);
 }
 
 // What the server never sends, or a sheet that cannot be written: kelp says
 // so in one line and still answers every request.
 TEST_P(Game, FaultsStillGetAnAnswer) {
   TempDir dir;
-  // A regular file where the log directory would go: nothing can be made below it.
-  KelpTest::writeFile(dir.path() / engine().logDir, "");
-  ChildProcess kelp = start(dir);
+  // A regular file where the log folder would go: nothing can be made below it.
+  KelpTest::writeFile(dir.path() / GetParam().logDir, "");
+  ChildProcess kelp = start(GetParam(), dir);
   ASSERT_TRUE(kelp.send("ISREADY"));
   EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
   EXPECT_EQ(kelp.readAvailable(milliseconds(300)), "");
   const std::string err = kelp.stderrText();
   EXPECT_TRUE(isOneLine(err)) << err;
-  EXPECT_NE(err.find(engine().logDir), std::string::npos) << err;
-  EXPECT_TRUE(fs::is_regular_file(dir.path() / engine().logDir));
+  EXPECT_NE(err.find(GetParam().logDir), std::string::npos) << err;
 
   // The fallback reply: the draw to the tee, spin 0, vy in the record frame.
-  ensureTables();
   const CurlingMoveState tee(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
-  const std::string teeReply = bestShot(tee.vx, -tee.vy, 0);
-
   // Shot 2 allows one stone of each colour.
-  const Record bad{
-      2,
-      0,
-      8,
-      0,
-      {{{"2.375", "4.88"}, {"2.0", "5.0"}, {"2.6", "5.5"}, {"2.9", "4.0"}, {"1.8", "6.0"}}}};
-  const std::vector<std::pair<std::string, std::string>> cases = {
+  const Record five =
+      record(2, 0, 8, 0, {"2.375", "4.88", "2.0", "5.0", "2.6", "5.5", "2.9", "4.0", "1.8", "6.0"});
+  const std::pair<std::string, std::string> cases[] = {
       {"SETSTATE 16 0 8 0\0"s, "illegal shot number( 16 )"},
       {"SETSTATE -1 0 8 0\0"s, "illegal shot number( -1 )"},
-      {bad.setState() + bad.position(), "illegal number of stones( BLACK3t14 )"},
+      {five.setState + five.position, "illegal number of stones( BLACK3t14 )"},
   };
   for (const auto& [messages, problem] : cases) {
     ASSERT_TRUE(kelp.send(messages));
     const GoAnswer a = askGo(kelp);
-    // The first GO's line follows the header (checked in the scripted game).
-    const bool header = a.diagnostics.rfind(HEADER, 0) == 0;
-    const std::string line = a.diagnostics.substr(header ? HEADER.size() : 0);
+    // The first GO's line follows the header.
+    const std::string line =
+        a.diagnostics.substr(a.diagnostics.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
     EXPECT_TRUE(isOneLine(line)) << line;
     EXPECT_NE(line.find(problem), std::string::npos) << line;
-    EXPECT_EQ(a.reply, teeReply);
+    EXPECT_EQ(a.reply, bestShot(tee.vx, -tee.vy, 0));
     EXPECT_LT(a.seconds, 4.0) << "no search on a record that makes no board";
   }
-  // Still running and reading.
+  // Still running and reading; only the log failure went to standard error.
   ASSERT_TRUE(kelp.send("FOO"));
-  EXPECT_EQ(kelp.readExactly(27, TIMEOUT), "illegal command FOO \n \nFOO\n");
-  kelp.closeStdin();
-  expectCleanExit(kelp);
-  EXPECT_EQ(kelp.stderrText(), err) << "only the log failure went to standard error";
+  EXPECT_EQ(kelp.readExactly(FOO_REPLY.size(), TIMEOUT), FOO_REPLY);
+  expectCleanEnd(kelp, "", err);
 }
 
 // A match server starts kelp-strong without arguments: it then takes kelp's
 // full time.
 TEST(StrongGame, WithoutArgumentsItThinksTheFullTime) {
   TempDir dir;
-  ChildProcess kelp(KELP_BINARY_DIR "/kelp-strong", {}, dir.str());
+  ChildProcess kelp = start({"", "kelp-strong", {}, "", 0.0}, dir);
   ASSERT_TRUE(kelp.send("ISREADY"));
   ASSERT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  const Record mid{
-      5, 0, 2, 1, {{{"2.375", "4.5"}, {"2.6", "5.2"}, {"2.3", "8.0"}, {"1.9", "4.2"}}}};
-  ASSERT_TRUE(kelp.send(mid.setState()));
-  ASSERT_TRUE(kelp.send(mid.position()));
-  const GoAnswer a = askGo(kelp);
-  ASSERT_EQ(a.diagnostics.substr(0, HEADER.size()), HEADER);
-  expectGoLine(a.diagnostics.substr(HEADER.size()), mid, a, 4.5);
-  kelp.closeStdin();
-  expectCleanExit(kelp);
-  EXPECT_EQ(kelp.stderrText(), "");
+  expectGo(kelp, MID, HEADER, 4.5);
+  expectCleanEnd(kelp, "");
 }
 
 }  // namespace

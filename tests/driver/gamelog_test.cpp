@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <system_error>
-
-#include "support/tempdir.h"
 
 namespace {
 
@@ -25,18 +22,6 @@ std::time_t localTime(int year, int month1, int day, int hour, int minute) {
 TEST(GameLog, TimeStampCountsMonthsFromZeroWithoutLeadingZeros) {
   EXPECT_EQ(Kelp::logTimeStamp(localTime(2027, 1, 3, 14, 5)), "2027-0-3-14-5");
   EXPECT_EQ(Kelp::logTimeStamp(localTime(2026, 12, 31, 23, 59)), "2026-11-31-23-59");
-}
-
-TEST(GameLog, OpenFailureNamesThePathAndTheSystemError) {
-  KelpTest::TempDir dir;
-  const auto path = dir.path() / "missing" / "shot.txt";
-  try {
-    Kelp::OpenFile(path, "w+");
-    FAIL() << "opened a file in a missing directory";
-  } catch (const std::system_error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "cannot open file '" + path.string() + "': No such file or directory");
-  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #include "driver/command.h"
 #include "support/record.h"
@@ -12,26 +13,6 @@ namespace Kelp {
 namespace {
 
 using KelpTest::sameRecord;
-
-TEST(NumberWords, ConvertLikeStrtolAndStrtof) {
-  EXPECT_EQ(toInt("12"), 12);
-  EXPECT_EQ(toInt(" -3\n"), -3);  // leading space skipped, newline ignored
-  EXPECT_EQ(toInt("7abc"), 7);
-  EXPECT_EQ(toInt("0x10"), 0);  // base 10 only
-  EXPECT_EQ(toInt("2147483647"), 2147483647);
-  EXPECT_EQ(toInt("-2147483648"), -2147483647 - 1);
-  EXPECT_EQ(toFloat("2.375"), 2.375f);
-  EXPECT_EQ(toFloat("4.88\n"), 4.88f);
-  EXPECT_EQ(toFloat("1e3x"), 1000.0f);
-}
-
-TEST(NumberWords, NoDigitsOrOutOfRangeFail) {
-  for (const char* bad :
-       {"", "\n", "abc", "-", " ", "2147483648", "-2147483649", "99999999999999999999"})
-    EXPECT_FALSE(toInt(bad)) << bad;
-  for (const char* bad : {"", "\n", "x1", ".", "1e39", "-1e39", "1e-50"})
-    EXPECT_FALSE(toFloat(bad)) << bad;
-}
 
 // Runs messages through the record handlers and collects what they print.
 class RecordCommands : public ::testing::Test {
@@ -78,25 +59,18 @@ class RecordCommands : public ::testing::Test {
 
 TEST_F(RecordCommands, GoodMessagesStoreTheirValuesSilently) {
   EXPECT_TRUE(run(positions(32, "\n")));  // the newline stays on the last number
-  EXPECT_EQ(field_.position[0].x, 0.25f);
-  EXPECT_EQ(field_.position[0].y, 1.25f);
-  EXPECT_EQ(field_.position[15].x, 30.25f);
-  EXPECT_EQ(field_.position[15].y, 31.25f);
+  const auto& p = field_.position;
+  EXPECT_EQ(std::tie(p[0].x, p[0].y, p[15].x, p[15].y), std::tuple(0.25f, 1.25f, 30.25f, 31.25f));
   EXPECT_TRUE(run("SETSTATE 3 2 8 1\n"));
-  EXPECT_EQ(field_.shot, 3);
-  EXPECT_EQ(field_.end, 2);
-  EXPECT_EQ(field_.last_end, 8);
+  EXPECT_EQ(std::tie(field_.shot, field_.end, field_.last_end), std::tuple(3, 2, 8));
   EXPECT_EQ(field_.color + field_.my_color, 2u);
   // Scores follow the end set by SETSTATE.
   for (const char* m : {"SETSTATE 0 0 8 0", "SCORE 3", "SETSTATE 0 1 8 0", "SCORE -2\n",
                         "SETSTATE 0 2 8 0", "SCORE 0"})
     run(m);
-  EXPECT_EQ(field_.score[0], 3);
-  EXPECT_EQ(field_.score[1], 2);
-  EXPECT_EQ(field_.rel_score, 1);
-  EXPECT_EQ(field_.end_score[0][0], 3);
-  EXPECT_EQ(field_.end_score[1][1], 2);
-  EXPECT_EQ(field_.end_score[2][0] + field_.end_score[2][1], 0);
+  const auto& e = field_.end_score;
+  EXPECT_EQ(std::tie(field_.score[0], field_.score[1], field_.rel_score), std::tuple(3, 2, 1));
+  EXPECT_EQ(std::tuple(e[0][0], e[1][1], e[2][0] + e[2][1]), std::tuple(3, 2, 0));
   EXPECT_EQ(printed(), "");
 
   // Commands without effect.
@@ -115,7 +89,8 @@ TEST_F(RecordCommands, GoodMessagesStoreTheirValuesSilently) {
   EXPECT_TRUE(sameRecord(before, field_));
 }
 
-// The exact bytes of the word-count reports are checked end to end.
+// Number words are read by strtol (32 bits) and strtof; the word-count
+// reports are checked end to end.
 TEST_F(RecordCommands, RejectedMessagesPrintOneLineAndChangeNothing) {
   std::string nines = "POSITION";  // a bad last pair must not leave the first fifteen stored
   for (int i = 0; i < 31; ++i) nines += " 9";
@@ -124,25 +99,15 @@ TEST_F(RecordCommands, RejectedMessagesPrintOneLineAndChangeNothing) {
     const char* setup;
     std::string message, line;
   } cases[] = {
-      {normal, "POSITION", "error argument size"},
-      {normal, "SETSTATE 5 3 8", "error argment size"},
-      {normal, "SETSTATE 5 3 8 1 0", "error argment size"},
-      {normal, "SCORE 1 2", "error argment size"},
       {normal, "SCORE 1 ", "error argment size"},  // trailing space: an empty word
-      {normal, "TOTALSCORE 1 2 3", "error argment size"},
-      {normal, nines + " y", "error number,POSITION,y"},
       {normal, nines + " 1e39", "error number,POSITION,1e39"},
       {normal, nines + " \n", "error number,POSITION,\\x0a"},
       // A bad colour word after three good numbers stores none of them.
       {normal, "SETSTATE 5 3 8 one", "error number,SETSTATE,one"},
       {normal, "SETSTATE 5 3 99999999999 1", "error number,SETSTATE,99999999999"},
-      {normal, "SETSTATE x 3 8 1", "error number,SETSTATE,x"},
       {normal, "SCORE two\n", "error number,SCORE,two\\x0a"},
-      {normal, "SCORE ", "error number,SCORE,"},
       {normal, "SETSTATE 5 3 8 2", "error color,SETSTATE,2"},
-      {normal, "SETSTATE 5 3 8 -1", "error color,SETSTATE,-1"},
       {"SETSTATE 0 16 8 1", "SCORE 1", "error end,SCORE,16"},
-      {"SETSTATE 0 -1 8 1", "SCORE 1", "error end,SCORE,-1"},
       {"SETSTATE 0 0 8 1", "SCORE -2147483648", "error score,SCORE,-2147483648"},
   };
   for (const auto& c : cases) {

@@ -12,27 +12,11 @@
 namespace Kelp {
 namespace {
 
-FSStone thrown(const ShotVector& s, double v) {
-  FSStone a;
-  a.y = THROW_Y;
-  a.th = std::atan2(s.vx, s.vy);
-  a.v = v;
-  a.w = s.spin == 0 ? CURL_SPIN : -CURL_SPIN;
-  return a;
-}
-
 // Where the shot would rest on an empty sheet.
 At restAlone(const ShotVector& s) {
   ThinkBoard b;
   EXPECT_EQ(placeAtRest(b, std::hypot(s.vx, s.vy), std::atan2(s.vx, s.vy), s.spin), 1);
   return {0, b.stones[BLACK][0].x, b.stones[BLACK][0].y};
-}
-
-// The unimpeded thrown stone once it has reached height y.
-At pathAt(const ShotVector& s, double y) {
-  FSStone a = thrown(s, std::hypot(s.vx, s.vy));
-  for (int k = pathIndex(a.v); a.y < y; k -= 100) advance(k, k - 100, a);
-  return {0, a.x, a.y};
 }
 
 using agreement::aimThrough;
@@ -87,26 +71,6 @@ TEST(ShotExecution, EmptyBoardAndTheTwoSpins) {
   }
 }
 
-TEST(ShotExecution, ThrowsThatTouchNothing) {
-  const Velocity v = shotForTarget(0.0, -3.0, 1);
-  const ShotVector draw{v.vx, v.vy, 1};
-  const At alone = restAlone(draw), side = pathAt(draw, -10.0), mid = pathAt(draw, -8.0);
-  const std::vector<std::vector<At>> boards = {
-      {{BLACK, alone.x, alone.y + 0.35}, {WHITE, 0.5, 0.5}},  // short of them by > a diameter
-      {{BLACK, side.x + 0.4, side.y}},  // beside the path: the gap shrinks, then grows
-      {{BLACK, 1.0, THROW_Y + 0.1}},    // behind the release: the gap grows at once
-      {{BLACK, mid.x - 0.45, mid.y}, {BLACK, mid.x + 0.45, mid.y}},  // between two
-  };
-  for (const auto& stones : boards) {
-    ThinkBoard b = boardWith(13, stones);
-    EXPECT_EQ(simulateShot(b, draw), 1);
-    const std::vector<At> after = stonesOf(b);
-    ASSERT_EQ(after.size(), stones.size() + 1);
-    EXPECT_NEAR(b.stones[WHITE][b.last_index].x, alone.x, 1e-9);
-    EXPECT_NEAR(b.stones[WHITE][b.last_index].y, alone.y, 1e-9);
-  }
-}
-
 TEST(ShotExecution, DrawJustShortOfAStoneDoesNotOverlapIt) {
   // The straight travel ends 0.2 in front of the stone's centre: the stones
   // touch, and the thrown one must not be put down inside the other.
@@ -125,9 +89,9 @@ TEST(ShotExecution, ProtectedGuardKnockedOutIsAFoul) {
            {{WHITE, 0.0, -3.0}}, {{WHITE, 0.0, -3.0}, {BLACK, -1.2, 0.5}}}) {
     ThinkBoard b = boardWith(14, stones);  // WHITE's guard protected while BLACK throws
     ASSERT_EQ(b.state[WHITE][0], 1u | STONE_IN_FGZ | STONE_PROTECTED);
-    const ThinkBoard before = b;
+    const uint64_t before = digestOf(b);
     EXPECT_EQ(simulateShot(b, takeOut), 0);
-    expectSameBoard(b, before);
+    EXPECT_EQ(digestOf(b), before);
     ThinkBoard c = boardWith(10, stones);  // later in the end: a legal take-out
     EXPECT_EQ(simulateShot(c, takeOut), 2);
     EXPECT_EQ(c.count[WHITE], 0);
@@ -152,26 +116,6 @@ TEST(ShotExecution, FastModelAgreesWithTheExactModelOnContactShots) {
   EXPECT_LT(f.p90, 0.07);
   EXPECT_LT(f.p99, 0.35);
   EXPECT_LT(f.setDiffers, 0.03);
-}
-
-TEST(ShotExecution, SameSeedSameBoards) {
-  ThinkBoard a = boardWith(
-                 12,
-                 {{BLACK, 0.0, -3.0}, {WHITE, 0.5, -2.5}, {BLACK, 0.4, 0.2}, {WHITE, -0.2, -0.1}}),
-             b = a;
-  DsfmtEngine ea(2024), eb(2024);
-  int contacts = 0;
-  for (int i = 0; i < 12; ++i) {
-    const Velocity d = shotForTarget(0.3 * (i % 3) - 0.3, 0.4 * (i % 4) - 0.6, i % 2);
-    const ShotVector s =
-        i % 3 == 0 ? aimThrough(0.0, 0.0, 4.0, i % 2) : ShotVector{d.vx, d.vy, i % 2};
-    const int oa = executeShot(a, s, ea);
-    EXPECT_EQ(oa, executeShot(b, s, eb));
-    contacts += oa == 2;
-    expectSameBoard(a, b);
-  }
-  EXPECT_EQ(a.getTurn(), 0);
-  EXPECT_GT(contacts, 2);  // the sequence went through the collision path
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Candidate shots of a position: which patterns run, their order, labels,
 // spins and targets, and the boundaries of the stone-dependent patterns.
-#include <cstring>
+#include <bit>
+#include <tuple>
 
 #include "fixture.h"
-#include "support/death.h"
 
 namespace {
 
@@ -32,14 +32,9 @@ const std::string DRAWS =
     "TEE1:1 TEE2:0 HOUSE1:1 HOUSE2:0 HOUSE3:1 HOUSE4:0 HOUSE5:1 HOUSE6:0 BLUESIDE:1 BLUESIDE2:0 "
     "BLUESIDE3:1 BLUESIDE4:0 WHITESIDE:1 WHITESIDE:0 WHITESIDE:1 WHITESIDE:0";
 
-TEST(Candidates, EmptyBoardAndStoneAtTheTee) {
-  for (int turn : {16, 12}) {
-    const std::vector<Tree> got = candidates(position(turn, {}));
-    EXPECT_EQ(listing(got), GUARDS + " " + DRAWS) << turn;
-    EXPECT_FLOAT_EQ(static_cast<float>(got[0].move.move_state.x), -0.305f);
-    EXPECT_NEAR(got[0].move.move_state.y, -3.5 * std::sqrt(0.75), 1e-6);
-    EXPECT_NEAR(got[8].move.move_state.x, 1.22 * std::sqrt(0.5), 1e-6);
-  }
+// The full lists of fixed positions (labels, spins, targets and shot vectors,
+// in order) are pinned by the search replay digests.
+TEST(Candidates, StoneAtTheTeeGivesEveryStonePattern) {
   const std::vector<Tree> got = candidates(position(10, {{BLACK, 0.0, 0.0}}));
   EXPECT_EQ(listing(got),
             GUARDS +
@@ -47,15 +42,6 @@ TEST(Candidates, EmptyBoardAndStoneAtTheTee) {
                 "STRONG4:0 WEAK5:1 WEAK6:0 WEAK1:1 WEAK2:0 WEAK3:1 WEAK4:0 WEAK5:1 "
                 "WEAK6:0 " +
                 DRAWS);
-  const double R = 0.14499999582767487;
-  EXPECT_EQ(static_cast<float>(got[6].move.move_state.y), -1.83f);  // guard 1.83 in front
-  EXPECT_EQ(static_cast<float>(got[8].move.move_state.y), static_cast<float>(-3 * R));  // freeze
-  EXPECT_EQ(static_cast<float>(got[10].move.move_state.x), static_cast<float>(R * std::sqrt(0.75)));
-  EXPECT_EQ(static_cast<float>(got[12].move.move_state.y), static_cast<float>(-R));
-  for (int i = 0; i < 6; ++i) {  // hard hits, WEAK5/WEAK6 included, outpace the soft ones
-    EXPECT_EQ(got[10 + i].move.move_state.x, got[16 + i].move.move_state.x);
-    EXPECT_GT(speed(got[10 + i].move.move_state), speed(got[16 + i].move.move_state) + 1.0);
-  }
 }
 
 TEST(Candidates, StoneDependentBoundaries) {
@@ -88,10 +74,7 @@ TEST(Candidates, StoneDependentBoundaries) {
 // The playout's picker must give exactly the list's shots, on every board a
 // seeded end passes through and for every pattern list.
 TEST(Candidates, PickerGivesTheListsShotsBitForBit) {
-  auto same = [](const Kelp::ShotVector& a, const CurlingMoveState& m) {
-    return std::memcmp(&a.vx, &m.vx, sizeof a.vx) == 0 &&
-           std::memcmp(&a.vy, &m.vy, sizeof a.vy) == 0 && a.spin == m.spin;
-  };
+  const auto bits = [](double v) { return std::bit_cast<uint64_t>(v); };
   for (uint32_t seed = 1; seed <= 8; ++seed) {
     Kelp::DsfmtEngine e(seed);
     for (CurlingGameState s = position(16, {}); !s.IsFinalState();) {
@@ -101,8 +84,11 @@ TEST(Candidates, PickerGivesTheListsShotsBitForBit) {
         const CandidatePicker picker(s, list);
         ASSERT_EQ(picker.count(), static_cast<int>(all.size())) << seed << " " << list;
         for (size_t i = 0; i < all.size(); ++i) {
-          ASSERT_TRUE(same(picker.shot(static_cast<int>(i)), all[i].move.move_state))
-              << seed << " " << list << " " << all[i].move.move_state.label;
+          const Kelp::ShotVector a = picker.shot(static_cast<int>(i));
+          const CurlingMoveState& m = all[i].move.move_state;
+          ASSERT_EQ(std::tuple(bits(a.vx), bits(a.vy), a.spin),
+                    std::tuple(bits(m.vx), bits(m.vy), m.spin))
+              << seed << " " << list << " " << m.label;
         }
       }
       const CandidatePicker picker(s);
@@ -118,10 +104,6 @@ TEST(Candidates, ReportsAndBrokenTargets) {
   appendCandidates(position(10, {}), 13, out);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed GetFunctions\nerror");
   EXPECT_TRUE(out.empty());
-  EXPECT_CHECK_FAILS(CurlingMoveState(2.25f, 0.0f, "X", false, SHOT_DRAW),
-                     "Kelp::isInPlayArea(x_, y_)");
-  EXPECT_CHECK_FAILS(CurlingMoveState(0.0f, 1.98f, "X", false, SHOT_DRAW),
-                     "Kelp::isInPlayArea(x_, y_)");
 }
 
 }  // namespace

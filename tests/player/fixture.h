@@ -1,32 +1,18 @@
 // Shared helpers of the player tests: the trajectory tables (every shot
-// vector reads them) and positions built from a list of stones.
+// vector reads them) and positions built as the shared test boards are.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <string>
 #include <vector>
 
-#include "kelpsimulator/trajectory.h"
 #include "player/MonteCarlo.h"
 #include "player/curling.h"
+#include "support/boards.h"
 #include "support/tables.h"
 
-struct Placed {
-  int col;
-  double x, y;  // board frame
-};
-
-// turn throws left and the given stones in play, through the update a
-// collision uses: setStone for each stone, then afterShot(2).
-inline CurlingGameState position(int turn, std::initializer_list<Placed> stones) {
-  CurlingGameState s;
-  if (turn == Kelp::TURN_FIRST) return s;
-  s.turn = turn + 1;
-  for (const Placed& p : stones) s.setStone(p.col, p.x, p.y);
-  s.afterShot(2);
-  return s;
+inline CurlingGameState position(int turn, const std::vector<Kelp::At>& stones) {
+  return CurlingGameState(Kelp::boardWith(turn, stones));
 }
 
 inline std::vector<Tree> candidates(const CurlingGameState& s) {
@@ -35,6 +21,26 @@ inline std::vector<Tree> candidates(const CurlingGameState& s) {
   return out;
 }
 
-inline double speed(const CurlingMoveState& m) {
-  return std::hypot(m.vx, m.vy);
+inline void addMove(Kelp::Digest& d, const CurlingMoveState& m) {
+  for (double v : {m.x, m.y, m.vx, m.vy}) d.add(v);
+  d.add(int64_t{m.spin});
+  d.add(m.label);
+}
+
+// Statistics and moves of the whole tree, depth first in child order.
+inline void addTree(Kelp::Digest& d, const Tree& t) {
+  addMove(d, t.move.move_state);
+  const UCTState& s = t.move.uct_state;
+  d.add(int64_t{s.visits});
+  d.add(int64_t{s.playouts});
+  d.add(s.sum);
+  d.add(s.mean);
+  d.add(static_cast<int64_t>(t.children.size()));
+  for (const Tree& c : t.children) addTree(d, c);
+}
+
+inline uint64_t treeDigest(const Tree& t) {
+  Kelp::Digest d;
+  addTree(d, t);
+  return d.value();
 }

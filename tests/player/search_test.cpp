@@ -18,46 +18,6 @@ Tree rootOf(const CurlingGameState& s) {
   return root;
 }
 
-// The last stone of an end, BLACK lying two in the house.
-CurlingGameState lastStone() {
-  return position(1, {{BLACK, 0.9, 0.3}, {BLACK, -0.8, 0.6}});
-}
-
-bool allZero(const UCTState& st) {
-  return st.visits == 0 && st.playouts == 0 && st.sum == 0.0 && st.mean == 0.0;
-}
-
-TEST(Search, WithoutTimeNothingIsRecordedAndBothPlayersThrowTheFirstShuffledChild) {
-  const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
-  const Tree uct = UCTAlgorithm{SearchParameters{0, 1, 0.25}}.Search(s, rootOf(s));
-  const Tree flat = Primitive{SearchParameters{-5, 1, 0.25}}.Search(s, rootOf(s));
-  for (const Tree* t : {&uct, &flat}) {
-    EXPECT_TRUE(allZero(t->move.uct_state));
-    for (const Tree& c : t->children) EXPECT_TRUE(allZero(c.move.uct_state) && c.children.empty());
-  }
-  Tree expected = rootOf(s);
-  shuffleChildren(expected.children);
-  const CurlingMoveState& first = expected.children.front().move.move_state;
-  Pebble_original pebble(0, 0.25);
-  PrimitiveR primitive(100, 0, 0.25);
-  for (const ThinkResult& r : {pebble.Think(s), primitive.Think(s)}) {
-    EXPECT_EQ(std::get<1>(r), 0);
-    EXPECT_EQ(std::get<2>(r), 38);
-    EXPECT_EQ(std::get<0>(r).move_state.label, first.label);
-    EXPECT_EQ(std::get<0>(r).move_state.vx, first.vx);
-    EXPECT_EQ(std::get<0>(r).move_state.vy, -first.vy);  // record frame
-  }
-}
-
-void expectSameTree(const Tree& a, const Tree& b) {
-  ASSERT_EQ(a.children.size(), b.children.size());
-  EXPECT_EQ(a.move.move_state.label, b.move.move_state.label);
-  EXPECT_EQ(a.move.uct_state.visits, b.move.uct_state.visits);
-  EXPECT_EQ(a.move.uct_state.playouts, b.move.uct_state.playouts);
-  EXPECT_EQ(a.move.uct_state.sum, b.move.uct_state.sum);
-  for (size_t i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i]);
-}
-
 TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   // Whatever number of iterations the clock allows, the tree is the one that
   // as many iterations give, each handed the engine fresh from its seed.
@@ -68,31 +28,7 @@ TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   Tree replayed = rootOf(s);
   std::vector<Tree> scratch;
   for (uint32_t i = 0; i < n; ++i) UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
-  expectSameTree(searched, replayed);
-}
-
-TEST(Iterate, UnvisitedChildrenFirstAndTheLastShotIsNeverExpanded) {
-  const CurlingGameState s = lastStone();
-  Tree root = rootOf(s);
-  std::vector<Tree> scratch;
-  Kelp::DsfmtEngine engine(12345);
-  const uint32_t n = static_cast<uint32_t>(root.children.size());
-  for (uint32_t i = 0; i < n + 200; ++i) {
-    if (i == n) {
-      for (const Tree& c : root.children) ASSERT_EQ(c.move.uct_state.visits, 1u);
-    }
-    UCT.Iterate(s, root, scratch, engine);
-    engine.next32();
-  }
-  uint32_t visits = 0;
-  for (const Tree& c : root.children) {
-    const UCTState& st = c.move.uct_state;
-    EXPECT_TRUE(c.children.empty() && st.playouts == st.visits);
-    EXPECT_TRUE(st.mean >= -2.0 && st.mean <= 1.0);  // seen from WHITE, to throw
-    visits += st.visits;
-  }
-  EXPECT_EQ(visits, n + 200);
-  EXPECT_EQ(root.move.uct_state.playouts, n + 200);
+  EXPECT_EQ(treeDigest(searched), treeDigest(replayed));
 }
 
 TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
@@ -121,50 +57,33 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   EXPECT_EQ(child.move.uct_state.playouts, 31u);
   EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
   EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
+  // Two root children with the given statistics; which does the next
+  // iteration visit?
+  const auto next = [&](UCTState a, UCTState b, uint32_t playouts) {
+    Tree two;
+    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
+    two.children[0].move.uct_state = a;
+    two.children[1].move.uct_state = b;
+    two.move.uct_state.playouts = playouts;
+    UCT.Iterate(s, two, scratch, engine);
+    return two.children[1].move.uct_state.visits > b.visits ? 1 : 0;
+  };
   // Exploration grows with ln N, N the parent's playouts: with N = 3 the
   // second child (two visits, mean 0.115) scores above the first (one
   // visit, mean 0); ln(N + 1) would reverse that.
-  {
-    Tree two;
-    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
-    two.children[0].move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
-    two.children[1].move.uct_state = UCTState{2, 2, 0.23, 0.115, 0.0};
-    two.move.uct_state.playouts = 3;
-    UCT.Iterate(s, two, scratch, engine);
-    EXPECT_EQ(two.children[1].move.uct_state.visits, 3u);
-  }
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {2, 2, 0.23, 0.115, 0.0}, 3), 1);
   // Equal scores pick the earlier child; a strictly better later one wins.
-  for (double later : {0.0, 1e-9}) {
-    Tree two;
-    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
-    for (Tree& c : two.children) c.move.uct_state = UCTState{1, 1, 0.0, 0.0, 0.0};
-    two.children[1].move.uct_state.mean = later;
-    two.move.uct_state.playouts = 2;
-    UCT.Iterate(s, two, scratch, engine);
-    EXPECT_EQ(two.children[later > 0.0 ? 1 : 0].move.uct_state.visits, 2u);
-  }
-}
-
-TEST(Primitive, PassesGiveEveryChildOnePlayoutInTurn) {
-  const CurlingGameState s = position(3, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
-  const Tree root = Primitive{SearchParameters{40, 1, 0.25}}.SearchSeeded(s, rootOf(s), 7);
-  const uint32_t first = root.children.front().move.uct_state.visits;
-  uint32_t previous = first, total = 0;
-  for (const Tree& c : root.children) {
-    const UCTState& st = c.move.uct_state;
-    EXPECT_TRUE(st.visits <= previous && st.visits + 1 >= first && st.visits == st.playouts);
-    EXPECT_NEAR(st.sum, st.visits * st.mean, 1e-9);
-    total += previous = st.visits;
-  }
-  EXPECT_EQ(root.move.uct_state.playouts, total);
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 0.0, 0.0}, 2), 0);
+  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 1e-9, 0.0}, 2), 1);
 }
 
 TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
   // Two throws left: each child's shot, then a playout of one throw.
   const CurlingGameState s = position(2, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
   const Tree searched = Primitive{SearchParameters{100, 1, 0.25}}.SearchSeeded(s, rootOf(s), 11);
-  // The same playouts one after another, pass by pass: the throws advance
-  // one engine, each playout starts from a copy of it as it stands.
+  // The same playouts one after another, pass by pass (every child one
+  // playout in turn): the throws advance one engine, each playout starts
+  // from a copy of it as it stands.
   Tree replayed = rootOf(s);
   Kelp::DsfmtEngine e(11);
   std::vector<Tree> scratch;
@@ -228,13 +147,6 @@ TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
     EXPECT_EQ(st.mean, static_cast<double>(4.0f / (4.0f * (i + 1))));
   }
   EXPECT_EQ(merged.children[2].move.uct_state.mean, 0.3333333432674408);  // 4 over 12
-  // A label mismatch is reported; the statistics are added all the same.
-  Tree into = merged, odd = merged;
-  odd.children[1].move.move_state.label = "X";
-  ::testing::internal::CaptureStdout();
-  mergeWorker(into, odd);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "equal error");
-  EXPECT_EQ(into.children[1].move.uct_state.visits, 16u);
 }
 
 // Stand-in workers that return 1, 2, 3 and 4 iterations, in whatever order

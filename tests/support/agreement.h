@@ -10,17 +10,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <numeric>
 #include <vector>
 
+#include "boards.h"
 #include "kelpsimulator/shot.h"
 #include "kelpsimulator/simulator.h"
 
 namespace Kelp::agreement {
-
-struct Rest {
-  int col;
-  double x, y;
-};
 
 // The unimpeded path of a shot passes over (tx, ty) with the straight
 // distance extra still to go (found by iterating on the tables).
@@ -48,15 +46,6 @@ struct Shot {
   ShotVector shot;
 };
 
-inline std::vector<Rest> restsOf(const ThinkBoard& b) {
-  std::vector<Rest> out;
-  for (int col = 0; col < 2; ++col) {
-    for (int i = 0; i < b.count[col]; ++i)
-      out.push_back({col, b.stones[col][i].x, b.stones[col][i].y});
-  }
-  return out;
-}
-
 // 1 to 15 stones in and in front of the house, none protected (the foul is
 // no question of agreement), positions in single precision so that the exact
 // model keeps an untouched stone bit for bit; a random stone is the target.
@@ -68,7 +57,7 @@ inline Shot randomShot(DsfmtEngine& e) {
   ThinkBoard& b = s.board;
   b.turn = 16 - thrown + 1;                      // afterShot below takes it to 16 - thrown
   int left[2] = {(thrown + 1) / 2, thrown / 2};  // BLACK throws first
-  std::vector<Rest> placed;
+  std::vector<At> placed;
   while (static_cast<int>(placed.size()) < n) {
     double x, y;
     if (e.closeOpen12() < 1.7) {  // in the house
@@ -80,7 +69,7 @@ inline Shot randomShot(DsfmtEngine& e) {
     x = static_cast<float>(x), y = static_cast<float>(y);
     if (!isInPlayArea(x, y)) continue;
     bool clear = true;
-    for (const Rest& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
+    for (const At& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
     if (!clear) continue;
     int col = e.index(2);
     if (left[col] == 0) col = 1 - col;
@@ -89,10 +78,9 @@ inline Shot randomShot(DsfmtEngine& e) {
     b.setStone(col, x, y);
   }
   b.afterShot(SHOT_REBUILT);
-  for (auto& row : b.state) {
+  for (auto& row : b.state)
     for (uint32_t& w : row) w &= ~STONE_PROTECTED;
-  }
-  const Rest& t = placed[e.index(n)];
+  const At& t = placed[e.index(n)];
   const int spin = e.index(2);
   const double kind = u(0.0, 1.0);
   if (kind < 0.4) {  // take-out
@@ -106,20 +94,14 @@ inline Shot randomShot(DsfmtEngine& e) {
   return s;
 }
 
-inline std::vector<Rest> fastRests(const Shot& s) {
-  ThinkBoard b = s.board;
-  simulateShot(b, s.shot);
-  return restsOf(b);
-}
-
 // The whole throw in the exact model, from the release point, with step dt.
-inline std::vector<Rest> exactRests(const Shot& s, double dt) {
+inline std::vector<At> exactRests(const Shot& s, double dt) {
   ExactSimulator sim;
   sim.loadStone(FX_TEE, THROW_Y, s.shot.vx, s.shot.vy, s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
                 static_cast<uint32_t>(s.board.getTurn() % 2), true);
-  for (const Rest& p : restsOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
+  for (const At& p : stonesOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
   sim.runExact(dt);
-  std::vector<Rest> out;
+  std::vector<At> out;
   for (int i = 0; i < sim.size(); ++i) {
     const double x = sim.position(i).x, y = sim.position(i).y;
     if (isInPlayArea(x, y)) out.push_back({static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y});
@@ -128,14 +110,10 @@ inline std::vector<Rest> exactRests(const Shot& s, double dt) {
 }
 
 // A stone that some model moved: not at its place on the board before.
-inline bool touched(const Shot& s, const std::vector<Rest>& after) {
-  const std::vector<Rest> before = restsOf(s.board);
-  for (const Rest& p : before) {
-    bool still = false;
-    for (const Rest& q : after) still = still || (q.x == p.x && q.y == p.y);
-    if (!still) return true;
-  }
-  return false;
+inline bool touched(const Shot& s, const std::vector<At>& after) {
+  return std::ranges::any_of(stonesOf(s.board), [&](const At& p) {
+    return std::ranges::none_of(after, [&](const At& q) { return q.x == p.x && q.y == p.y; });
+  });
 }
 
 struct Comparison {
@@ -143,31 +121,24 @@ struct Comparison {
   double largest;  // with the same set: the largest distance, stones paired to make it least
 };
 
-inline Comparison compare(std::vector<Rest> a, std::vector<Rest> b) {
+inline Comparison compare(std::vector<At> a, std::vector<At> b) {
   // Stones at the very same place are the same stone, untouched in both.
-  for (size_t i = 0; i < a.size();) {
-    auto same = std::find_if(b.begin(), b.end(), [&](const Rest& q) {
-      return q.col == a[i].col && q.x == a[i].x && q.y == a[i].y;
-    });
-    if (same == b.end()) {
-      ++i;
-      continue;
-    }
-    b.erase(same);
-    a.erase(a.begin() + static_cast<long>(i));
+  for (auto i = a.begin(); i != a.end();) {
+    const auto same = std::ranges::find_if(
+        b, [&](const At& q) { return q.col == i->col && q.x == i->x && q.y == i->y; });
+    i = same == b.end() ? i + 1 : (b.erase(same), a.erase(i));
   }
   Comparison c{true, 0.0};
   for (int col = 0; col < 2; ++col) {
-    std::vector<Rest> pa, pb;
-    for (const Rest& p : a)
-      if (p.col == col) pa.push_back(p);
-    for (const Rest& p : b)
-      if (p.col == col) pb.push_back(p);
+    const auto ofCol = [&](const At& p) { return p.col == col; };
+    std::vector<At> pa, pb;
+    std::ranges::copy_if(a, std::back_inserter(pa), ofCol);
+    std::ranges::copy_if(b, std::back_inserter(pb), ofCol);
     if (pa.size() != pb.size()) return {false, 0.0};
     // The pairing whose largest distance is least, over all pairings (few
     // stones move in a shot).
     std::vector<size_t> perm(pb.size());
-    for (size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    std::iota(perm.begin(), perm.end(), size_t{0});
     double best = pa.empty() ? 0.0 : 1e9;
     do {
       double worst = 0.0;
@@ -193,15 +164,14 @@ inline Figures measure(uint32_t seed, int count, double dt) {
   int differ = 0, shots = 0;
   while (shots < count) {
     const Shot s = randomShot(e);
-    const std::vector<Rest> fast = fastRests(s), exact = exactRests(s, dt);
+    ThinkBoard b = s.board;
+    simulateShot(b, s.shot);
+    const std::vector<At> fast = stonesOf(b), exact = exactRests(s, dt);
     if (!touched(s, fast) && !touched(s, exact)) continue;
     ++shots;
     const Comparison c = compare(fast, exact);
-    if (c.sameSet) {
-      largest.push_back(c.largest);
-    } else {
-      ++differ;
-    }
+    if (c.sameSet) largest.push_back(c.largest);
+    differ += !c.sameSet;
   }
   std::sort(largest.begin(), largest.end());
   auto at = [&](double q) {

@@ -1,10 +1,9 @@
 // A running FNV-1a digest over exact bit patterns: any changed bit of any
-// value fed to it changes the digest. Used to pin down results (boards after
-// throws, shot vectors, search statistics) while their code is reworked.
+// value fed to it changes the digest. The replay tests pin down results
+// (boards after throws, shot vectors, search statistics) with it.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "kelpsimulator/thinkboard.h"
@@ -14,10 +13,8 @@ namespace Kelp {
 class Digest {
  public:
   void add(const void* p, size_t n) {
-    const auto* c = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i) {
-      h_ = (h_ ^ c[i]) * 1099511628211ull;
-    }
+    for (size_t i = 0; i < n; ++i)
+      h_ = (h_ ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
   }
   void add(double v) { add(&v, sizeof v); }
   void add(int64_t v) { add(&v, sizeof v); }
@@ -35,10 +32,8 @@ class Digest {
       add(int64_t{b.count[col]});
       add(int64_t{b.in_house[col]});
       for (int i = 0; i < b.count[col]; ++i) {
-        add(b.stones[col][i].x);
-        add(b.stones[col][i].y);
-        add(b.stones[col][i].r);
-        add(b.stones[col][i].th);
+        const Stone& s = b.stones[col][i];
+        for (double v : {s.x, s.y, s.r, s.th}) add(v);
         add(int64_t{b.state[col][i]});
       }
     }
