@@ -42,22 +42,14 @@ const struct EloCase {
   std::optional<double> elo, low, high;
   const char* words;
 } ELO_CASES[] = {
-    {{60, 20, 20},
-     147.1907,
-     86.2250,
-     218.2518,
-     "A vs B after 100 games (+60 =20 -20): Elo +147.2, 95 % interval +86.2 .. +218.3"},
+    {{60, 20, 20}, 147.1907, 86.2250, 218.2518, "Elo +147.2, 95 % interval +86.2 .. +218.3"},
     {{3, 0, 1}, 190.8485, -126.4495, NONE, "Elo +190.8, 95 % interval -126.4 .. unbounded above"},
     {{30, 40, 30}, 0.0, -53.1580, 53.1580, "Elo +0.0,"},  // never "-0.0"
     {{9, 1, 0}, 511.5014, 311.1015, NONE, "Elo +511.5, 95 % interval +311.1 .. unbounded above"},
     {{1, 0, 1}, 0.0, NONE, NONE, "unbounded below .. unbounded above"},
     {{0, 8, 0}, 0.0, NONE, NONE, "no interval (every game had the same result)"},
     {{0, 0, 0}, NONE, NONE, NONE, "A vs B: no games played, no estimate"},
-    {{12, 0, 0},
-     NONE,
-     NONE,
-     NONE,
-     "A vs B after 12 games (+12 =0 -0): A won every game: no finite estimate, no interval"},
+    {{12, 0, 0}, NONE, NONE, NONE, "(+12 =0 -0): A won every game: no finite estimate, no "},
     {{0, 0, 1}, NONE, NONE, NONE, "after 1 game (+0 =0 -1): B won every game: no finite estimate"},
 };
 
@@ -78,7 +70,8 @@ TEST(EloEstimate, HandComputedCountsAndTheirWords) {
     expectNear(m.high, k.low ? std::optional(-*k.low) : NONE, "mirrored high");
     EXPECT_EQ(e.unboundedUp(), m.unboundedDown());
   }
-  EXPECT_THAT(describeElo(estimateElo({60, 20, 20}), "new", "old"), HasSubstr("new vs old"));
+  EXPECT_EQ(describeElo(estimateElo({60, 20, 20}), "new", "old"),
+            "new vs old after 100 games (+60 =20 -20): Elo +147.2, 95 % interval +86.2 .. +218.3");
   EXPECT_THAT(describeElo(estimateElo({0, 0, 1}), "new", "old"), HasSubstr("old won every game"));
   // Equal strength: the interval contains zero.
   for (std::int64_t wl : {1, 2, 10, 250}) {
