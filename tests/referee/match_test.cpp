@@ -6,13 +6,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "support/process.h"
-#include "support/tempdir.h"
+#include "referee_run.h"
 
 namespace Kelp::Referee {
 namespace {
 
 namespace fs = std::filesystem;
+using KelpTest::jsonLines;
 using nlohmann::json;
 
 const std::string FAKE = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
@@ -37,14 +37,6 @@ MatchConfig config(const std::string& name, std::vector<std::string> a, std::vec
   return c;
 }
 
-// Each line of the file as JSON: the record's throws, or a fake's reads.
-std::vector<json> lines(const std::string& file) {
-  std::istringstream in(KelpTest::readFile(file));
-  std::vector<json> out;
-  for (std::string line; std::getline(in, line);) out.push_back(json::parse(line));
-  return out;
-}
-
 MatchResult play(const MatchConfig& c, std::ostream* progress = nullptr) {
   Match match(c, progress);
   return match.run();
@@ -59,7 +51,7 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   c.ends = 2;
   const MatchResult result = play(c);
   EXPECT_EQ(exitStatus(result), 0);
-  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 32u);
   ASSERT_EQ(result.ends.size(), 2u);
   EXPECT_EQ(result.ends[0].side, SIDE_A);
@@ -67,7 +59,7 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   EXPECT_EQ(rec[16]["engine"], "A") << "the scorer of end 0 throws first in end 1";
 
   for (int side = 0; side < 2; ++side) {
-    const std::vector<json> got = lines(reads[side]);  // one entry per read
+    const std::vector<json> got = jsonLines(reads[side]);  // one entry per read
     std::size_t i = 0;
     auto next = [&] { return i < got.size() ? got[i++].get<std::string>() : "<nothing>"; };
     EXPECT_EQ(next(), "ISREADY");
@@ -117,7 +109,7 @@ TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   const MatchResult result = play(c);
   EXPECT_TRUE(result.completed);
   EXPECT_EQ(exitStatus(result), 1);
-  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 8u);
   const char* expected[8] = {"malformed", "late", "ok", "ok", "ok", "dead", "ok", "dead"};
   for (int k = 0; k < 8; ++k) {
@@ -160,7 +152,7 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0)
         << "a hung engine costs its timeouts and the exit grace, no more";
     EXPECT_TRUE(result.completed);
-    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
     ASSERT_EQ(rec.size(), 4u);
     for (int t = 0; t < 4; ++t) EXPECT_EQ(rec[t]["status"], t % 2 ? k.statusB : k.statusA) << t;
   }
@@ -206,7 +198,7 @@ TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
     if (all.find('|') == std::string::npos) {
       EXPECT_EQ(exitStatus(result), k.exitZero ? 0 : 1) << k.name;
     }
-    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
     ASSERT_EQ(rec.size(), 2 * k.status.size()) << k.name;
     for (std::size_t t = 0; t < k.status.size(); ++t) {
       const json& r = rec[2 * t];
@@ -238,7 +230,7 @@ TEST(Match, APictureThatCannotBeWrittenIsReportedAndTheMatchGoesOn) {
             std::string::npos)
       << progress.str();
   EXPECT_TRUE(fs::exists(c.outDir + "/end00.svg"));
-  EXPECT_EQ(lines(c.outDir + "/record.jsonl").size(), 1u);
+  EXPECT_EQ(jsonLines(c.outDir + "/record.jsonl").size(), 1u);
 }
 
 }  // namespace

@@ -58,10 +58,9 @@ TEST_F(RefereeMpi, ADecidedTestStopsEveryRank) {
   // Equal engines against H1 = +400: H0 is accepted after a few games.
   const std::string dir = outDir("referee-mpi/sprt");
   const std::string engine = FAKE + " --script ok --counter " + dir + "-engines";  // this run's
-  const std::string settings =
-      "--games 60 --seed 5 --throws 4 --sprt 0 400 --alpha 0.2 --beta "
-      "0.2 '" +
-      engine + "' '" + engine + "' --out ";
+  const std::string settings = fmt::format(
+      "--games 60 --seed 5 --throws 4 --sprt 0 400 --alpha 0.2 --beta 0.2 '{0}' '{0}' --out ",
+      engine);
   const Outcome r = mpirun(3, settings + dir);
   ASSERT_EQ(r.status, 0) << r.out;
   const json s = seriesOf(dir);

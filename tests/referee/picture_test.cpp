@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "referee/match.h"
-#include "support/tempdir.h"
+#include "referee_run.h"
 #include "svg_probe.h"
 
 namespace Kelp::Referee {
@@ -67,9 +66,7 @@ TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
   c.maxThrows = 6;
   Match match(c, nullptr);
   ASSERT_EQ(exitStatus(match.run()), 0);
-  std::istringstream in(KelpTest::readFile(dir + "/record.jsonl"));
-  std::vector<json> rec;
-  for (std::string line; std::getline(in, line);) rec.push_back(json::parse(line));
+  const std::vector<json> rec = KelpTest::jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 6u);
   for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice
     const json pic = KelpTest::probeSvg(fmt::format("{}/end00-shot{:02}.svg", dir, shot));

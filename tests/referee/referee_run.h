@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,14 @@ inline std::vector<std::string> words(const std::string& args) {
 
 inline Outcome referee(const std::string& args) {
   return runToEnd(REFEREE, words(args));
+}
+
+// Each line of a file as JSON (a record's throws, a fake engine's reads).
+inline std::vector<nlohmann::json> jsonLines(const std::string& file) {
+  std::istringstream in(readFile(file));
+  std::vector<nlohmann::json> out;
+  for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+  return out;
 }
 
 // A fresh output folder (and no pid list) under the build tree.

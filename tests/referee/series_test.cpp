@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "support/tempdir.h"
+#include "referee_run.h"
 
 namespace Kelp::Referee {
 namespace {
@@ -43,11 +42,7 @@ SeriesResult play(const SeriesConfig& c) {
 }
 
 std::vector<json> recordOf(const SeriesConfig& c, int game) {
-  std::istringstream in(
-      KelpTest::readFile(fmt::format("{}/game-{:03}/record.jsonl", c.match.outDir, game)));
-  std::vector<json> out;
-  for (std::string line; std::getline(in, line);) out.push_back(json::parse(line));
-  return out;
+  return KelpTest::jsonLines(fmt::format("{}/game-{:03}/record.jsonl", c.match.outDir, game));
 }
 
 // Two workers: the game running beside the deciding one is still counted,
@@ -104,8 +99,7 @@ TEST(Series, PairsShareTheirSeedSwapTheOrderOfPlayAndConcurrencyChangesNothing) 
   // In the second game B's command holds the first role and throws first,
   // and every throw meets the error of the same throw in the first game.
   const std::vector<json> first = recordOf(c, 1), second = recordOf(c, 2);
-  ASSERT_EQ(first.size(), 16u);
-  ASSERT_EQ(second.size(), 16u);
+  ASSERT_TRUE(first.size() == 16u && second.size() == 16u);
   EXPECT_EQ(second[0]["reply"], first[1]["reply"]) << "B's shot opens game 2";
   EXPECT_EQ(second[1]["reply"], first[0]["reply"]);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(first[i]["error"], second[i]["error"]) << i;

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,7 +67,6 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
   in_fd_ = in[1];
   out_fd_ = out[0];
   err_fd_ = err[0];
-  pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));  // -1: fall back to timed polls
 }
 
 ChildProcess::~ChildProcess() {
@@ -76,7 +74,7 @@ ChildProcess::~ChildProcess() {
     ::kill(pid_, SIGKILL);
     reap(true);
   }
-  for (int* fd : {&in_fd_, &out_fd_, &err_fd_, &pidfd_}) closeFd(*fd);
+  for (int* fd : {&in_fd_, &out_fd_, &err_fd_}) closeFd(*fd);
 }
 
 bool ChildProcess::send(std::string_view bytes) {
@@ -118,22 +116,14 @@ bool ChildProcess::pump(Clock::time_point deadline, bool watch_exit) {
   nfds_t count = 0;
   if (out_fd_ >= 0 && !out_eof_) fds[count++] = {out_fd_, POLLIN, 0};
   if (err_fd_ >= 0) fds[count++] = {err_fd_, POLLIN, 0};
-  if (watch_exit && !status_) {
-    if (pidfd_ >= 0)
-      fds[count++] = {pidfd_, POLLIN, 0};
-    else if (wait_ms > 10)
-      wait_ms = 10;  // no pidfd: look at the child again every 10 ms
-  }
+  // The child's end is looked for every 10 ms.
+  if (watch_exit && !status_ && wait_ms > 10) wait_ms = 10;
   // With nothing to watch, this only waits out the deadline.
   const int r = ::poll(fds, count, static_cast<int>(wait_ms));
   if (r < 0 && errno != EINTR)
     throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
   for (nfds_t i = 0; i < count && r > 0; ++i) {
     if (fds[i].revents == 0) continue;
-    if (fds[i].fd == pidfd_) {
-      reap(true);
-      continue;
-    }
     char buf[4096];
     const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
     const bool is_out = fds[i].fd == out_fd_;
@@ -142,7 +132,7 @@ bool ChildProcess::pump(Clock::time_point deadline, bool watch_exit) {
     else if (n == 0 || errno != EINTR)
       is_out ? void(out_eof_ = true) : closeFd(err_fd_);
   }
-  if (watch_exit && pidfd_ < 0) reap(false);
+  if (watch_exit) reap(false);
   return true;
 }
 

@@ -77,7 +77,7 @@ class ChildProcess {
                                       const std::function<std::size_t(bool eof)>& ready);
 
   pid_t pid_ = -1;
-  int in_fd_ = -1, out_fd_ = -1, err_fd_ = -1, pidfd_ = -1;
+  int in_fd_ = -1, out_fd_ = -1, err_fd_ = -1;
   bool out_eof_ = false;
   std::string out_, err_;
   std::optional<ExitStatus> status_;
