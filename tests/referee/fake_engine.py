@@ -2,7 +2,8 @@
 """A stand-in engine for the referee's tests. It reads one message per read,
 as the real engine does, can record each read (one JSON string per line),
 and answers GO by a script, one entry per GO (the last one repeats):
-  ok          a tee draw, after a diagnostic line
+  ok          a tee draw, after a diagnostic line (and a malformed reply
+              on standard error)
   draw:X:Y    a draw to board point (X, Y), spin 0
   garbage     "BESTSHOT" followed by words that are no numbers
   silent      diagnostics but no reply at all, then carries on reading
@@ -111,6 +112,9 @@ def main():
                 os._exit(0)
             os.write(1, b",0,0,%d,diagnostic line\n" % gos)
             if kind == "ok":
+                # Standard error is for the log: read as a reply, this is
+                # malformed.
+                os.write(2, b"BESTSHOT 0 0 7 (standard error)\n")
                 os.write(1, best(0.0, 0.0).encode())
             elif kind == "draw":
                 x, y = (float(v) for v in arg.split(":"))

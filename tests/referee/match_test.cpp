@@ -2,29 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <thread>
+
+#include "referee_run.h"
 
 namespace Kelp::Referee {
 namespace {
 
 namespace fs = std::filesystem;
+using KelpTest::jsonLines;
 using nlohmann::json;
 
+const std::string FAKE = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
+
 std::vector<std::string> fake(const std::string& script, const std::string& reads = "") {
-  std::vector<std::string> w = {"python3", KELP_SOURCE_DIR "/tests/referee/fake_engine.py",
-                                "--script", script};
+  std::vector<std::string> w = {"python3", FAKE, "--script", script};
   if (!reads.empty()) w.insert(w.end(), {"--record", reads});
   return w;
 }
 
-MatchConfig config(const std::string& name, std::vector<std::string> a,
-                   std::vector<std::string> b) {
+MatchConfig config(const std::string& name, std::vector<std::string> a, std::vector<std::string> b,
+                   int maxThrows = -1) {
   MatchConfig c;
   c.outDir = KELP_BINARY_DIR "/test-output/referee-match/" + name;
   fs::remove_all(c.outDir);
@@ -33,20 +33,13 @@ MatchConfig config(const std::string& name, std::vector<std::string> a,
   c.seed = 12345;
   c.pictures = false;
   c.exitGrace = 1.0;
+  c.maxThrows = maxThrows;
   return c;
 }
 
-// Each line of the file as JSON: the record's throws, or a fake's reads.
-std::vector<json> lines(const std::string& file) {
-  std::ifstream in(file);
-  std::vector<json> out;
-  for (std::string line; std::getline(in, line);) out.push_back(json::parse(line));
-  return out;
-}
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+MatchResult play(const MatchConfig& c, std::ostream* progress = nullptr) {
+  Match match(c, progress);
+  return match.run();
 }
 
 TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
@@ -56,10 +49,9 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   const std::array<std::string, 2> reads = {c.outDir + "/reads-a", c.outDir + "/reads-b"};
   c.commands = {fake("ok", reads[0]), fake("draw:1.6:-5.0", reads[1])};
   c.ends = 2;
-  Match match(c, nullptr);
-  const MatchResult result = match.run();
+  const MatchResult result = play(c);
   EXPECT_EQ(exitStatus(result), 0);
-  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 32u);
   ASSERT_EQ(result.ends.size(), 2u);
   EXPECT_EQ(result.ends[0].side, SIDE_A);
@@ -67,7 +59,7 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   EXPECT_EQ(rec[16]["engine"], "A") << "the scorer of end 0 throws first in end 1";
 
   for (int side = 0; side < 2; ++side) {
-    const std::vector<json> got = lines(reads[side]);  // one entry per read
+    const std::vector<json> got = jsonLines(reads[side]);  // one entry per read
     std::size_t i = 0;
     auto next = [&] { return i < got.size() ? got[i++].get<std::string>() : "<nothing>"; };
     EXPECT_EQ(next(), "ISREADY");
@@ -75,6 +67,8 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
     for (int t = 0; t < 32; ++t) {
       const int end = t / 16, shot = t % 16;
       const int first = rec[end * 16]["engine"] == "A" ? SIDE_A : SIDE_B;
+      EXPECT_EQ(rec[t]["end"], end);
+      EXPECT_EQ(rec[t]["shot"], shot) << "counted as in SETSTATE";
       EXPECT_EQ(next(), setStateMessage(shot, end, 2, colorOf(first, side)));
       // The stones as the previous throw left them, in the record frame.
       std::istringstream pos(next());
@@ -112,11 +106,10 @@ TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   // deadline, and B's next GO, which waits for it, 2 s before its own.
   c.timeout = 4.0;
   c.maxThrows = 8;
-  Match match(c, nullptr);
-  const MatchResult result = match.run();
+  const MatchResult result = play(c);
   EXPECT_TRUE(result.completed);
   EXPECT_EQ(exitStatus(result), 1);
-  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+  const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 8u);
   const char* expected[8] = {"malformed", "late", "ok", "ok", "ok", "dead", "ok", "dead"};
   for (int k = 0; k < 8; ++k) {
@@ -144,7 +137,7 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
                {notReady, fake("ok"), "dead", "ok"},
                {{"true"}, fake("ok"), "dead", "ok"}};  // exits before reading anything
   for (const auto& k : cases) {
-    MatchConfig c = config("silent", k.a, k.b);
+    MatchConfig c = config("silent", k.a, k.b, 4);
     // Only the hung engine may be late, however slowly Python starts and
     // answers on a loaded machine.
     c.timeout = 2.0;
@@ -152,47 +145,28 @@ TEST(Match, EnginesThatNeverAnswerNeverStartOrNeverGetReadyCostOnlyTheirTurns) {
     // Long enough for Python to start on a loaded machine; only the engine
     // that never gets ready should miss it.
     c.readyTimeout = 5.0;
-    c.maxThrows = 4;
     const auto start = std::chrono::steady_clock::now();
-    Match match(c, nullptr);
-    const MatchResult result = match.run();
+    const MatchResult result = play(c);
     // A hung engine costs its timeouts and the exit grace, not the match:
     // the bound is loose so that a loaded machine cannot fail it.
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0)
         << "a hung engine costs its timeouts and the exit grace, no more";
     EXPECT_TRUE(result.completed);
-    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
     ASSERT_EQ(rec.size(), 4u);
     for (int t = 0; t < 4; ++t) EXPECT_EQ(rec[t]["status"], t % 2 ? k.statusB : k.statusA) << t;
   }
 }
 
-// Whether a process still runs (a zombie has ended; its parent reaps it).
-bool running(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const std::size_t paren = line.rfind(')');
-  return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] != 'Z';
-}
-
 // Hostile engines as A against a sound B: what A's turns become, and that
 // nothing A started outlives the match.
 TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
-  const std::string fakePy = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
   const struct {
     const char* name;
     std::vector<std::string> a;  // the pid file is added
     std::vector<std::string> status;
     bool exitZero;
   } cases[] = {
-      // Not the protocol's: a spin other than 0 or 1, words after the
-      // spin, or no spin at all (nothing more comes).
-      {"bad-replies",
-       fake("raw:BESTSHOT 0.1 -30 7,raw:BESTSHOT 0.1 -30 -1,raw:BESTSHOT 0.1 -30 01,"
-            "raw:BESTSHOT 0.1 -30 0 x\\n,raw:BESTSHOT 0.1 -30"),
-       {"malformed", "malformed", "malformed", "malformed", "malformed"},
-       false},
       // A line starting with 1 just after the reply cannot make it spin 1
       // (when a loaded referee reads both at once, the reply is malformed).
       {"tail", fake("tail"), {"ok|malformed", "ok|malformed", "ok|malformed"}, true},
@@ -202,12 +176,13 @@ TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
       {"fork-and-exit", fake("forkexit"), {"dead", "dead"}, false},
       // Behind a shell that does not exec, never reading, ignoring SIGTERM.
       {"wrapped-hang",
-       {"sh", "-c", "python3 " + fakePy + " --script hang --ignore-term --pids \"$0\"; true"},
+       {"sh", "-c", "python3 " + FAKE + " --script hang --ignore-term --pids \"$0\"; true"},
        {"late", "late"},
        false},
   };
   for (const auto& k : cases) {
-    MatchConfig c = config(std::string("hostile-") + k.name, k.a, fake("ok"));
+    MatchConfig c = config(std::string("hostile-") + k.name, k.a, fake("ok"),
+                           2 * static_cast<int>(k.status.size()));
     const std::string pids = c.outDir + "/pids";
     if (c.commands[0][0] == "sh") {
       c.commands[0].push_back(pids);  // "$0" of the script
@@ -218,14 +193,12 @@ TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
     // missing spin and the hung engine cost it once per turn.
     c.timeout = 5.0;
     c.exitGrace = 0.5;
-    c.maxThrows = 2 * static_cast<int>(k.status.size());
-    Match match(c, nullptr);
-    const MatchResult result = match.run();
+    const MatchResult result = play(c);
     const std::string all = k.status[0] + k.status[1];
     if (all.find('|') == std::string::npos) {
       EXPECT_EQ(exitStatus(result), k.exitZero ? 0 : 1) << k.name;
     }
-    const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
+    const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
     ASSERT_EQ(rec.size(), 2 * k.status.size()) << k.name;
     for (std::size_t t = 0; t < k.status.size(); ++t) {
       const json& r = rec[2 * t];
@@ -237,67 +210,27 @@ TEST(Match, HostileEnginesAreReadStrictlyAndEndedWithEverythingTheyStarted) {
         EXPECT_EQ(r["reply"], rec[0]["reply"]) << k.name << ": the tee draw every time";
       }
     }
-    std::ifstream in(pids);
-    int count = 0;
-    for (int pid; in >> pid; ++count) EXPECT_FALSE(running(pid)) << k.name << " pid " << pid;
-    EXPECT_GE(count, 1) << k.name;
+    const std::vector<pid_t> started = KelpTest::pidsIn(pids);
+    EXPECT_GE(started.size(), 1u) << k.name;
+    for (pid_t pid : started) EXPECT_FALSE(KelpTest::running(pid)) << k.name << " pid " << pid;
   }
-  EXPECT_NE(slurp(KELP_BINARY_DIR "/test-output/referee-match/hostile-twice/engine-a.log")
-                .find("unasked reply dropped"),
-            std::string::npos);
-}
-
-// A match owns its engines, random engine and folder: the same seed and
-// replies give the same record, also with another match running at once.
-TEST(Match, ReplaysAndConcurrentMatchesWriteTheSameRecord) {
-  auto play = [](const std::string& name, uint32_t seed) {
-    MatchConfig c = config(name, fake("ok,draw:0.4:-0.5"), fake("draw:-0.3:0.2,ok"));
-    c.seed = seed;
-    c.maxThrows = 6;
-    Match match(c, nullptr);
-    EXPECT_EQ(exitStatus(match.run()), 0) << name;
-    return slurp(c.outDir + "/record.jsonl");
-  };
-  const std::string alone1 = play("alone-1", 1);
-  const std::string alone2 = play("alone-2", 2);
-  std::string together1, together2;
-  std::thread t1([&] { together1 = play("together-1", 1); });
-  std::thread t2([&] { together2 = play("together-2", 2); });
-  t1.join();
-  t2.join();
-  EXPECT_FALSE(alone1.empty());
-  EXPECT_EQ(together1, alone1);
-  EXPECT_EQ(together2, alone2);
-  EXPECT_NE(alone1, alone2) << "the seed drives the execution error";
-}
-
-TEST(Match, TheTeeDrawSentInTheRecordFrameComesToRestNearTheTee) {
-  MatchConfig c = config("tee-draw", fake("ok"), fake("ok"));
-  c.executionError = false;
-  c.maxThrows = 1;
-  Match match(c, nullptr);
-  EXPECT_EQ(exitStatus(match.run()), 0);
-  const std::vector<json> rec = lines(c.outDir + "/record.jsonl");
-  ASSERT_EQ(rec.size(), 1u);
-  EXPECT_EQ(rec[0]["error"]["vx"], 0.0);
-  const json& stone = rec[0]["stones"][0];
-  ASSERT_FALSE(stone.is_null());
-  EXPECT_LT(std::hypot(stone[0].get<double>(), stone[1].get<double>()), 0.3);
+  EXPECT_NE(
+      KelpTest::readFile(KELP_BINARY_DIR "/test-output/referee-match/hostile-twice/engine-a.log")
+          .find("unasked reply dropped"),
+      std::string::npos);
 }
 
 TEST(Match, APictureThatCannotBeWrittenIsReportedAndTheMatchGoesOn) {
-  MatchConfig c = config("picture", fake("ok"), fake("ok"));
+  MatchConfig c = config("picture", fake("ok"), fake("ok"), 1);
   c.pictures = true;
-  c.maxThrows = 1;
   fs::create_directory(c.outDir + "/end00-shot00.svg");  // a folder where the picture goes
   std::ostringstream progress;
-  Match match(c, &progress);
-  EXPECT_EQ(exitStatus(match.run()), 0);
+  EXPECT_EQ(exitStatus(play(c, &progress)), 0);
   EXPECT_NE(progress.str().find("cannot write picture " + c.outDir + "/end00-shot00.svg\n"),
             std::string::npos)
       << progress.str();
   EXPECT_TRUE(fs::exists(c.outDir + "/end00.svg"));
-  EXPECT_EQ(lines(c.outDir + "/record.jsonl").size(), 1u);
+  EXPECT_EQ(jsonLines(c.outDir + "/record.jsonl").size(), 1u);
 }
 
 }  // namespace

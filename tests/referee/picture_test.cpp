@@ -3,31 +3,19 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 
 #include "referee/match.h"
+#include "referee_run.h"
+#include "svg_probe.h"
 
 namespace Kelp::Referee {
 namespace {
 
 using nlohmann::json;
-
-// Parses, renders and samples a picture with the probe script.
-json probe(const std::string& svg) {
-  const std::string cmd =
-      "python3 " KELP_SOURCE_DIR "/tests/referee/svg_probe.py '" + svg + "' '" + svg + ".png'";
-  FILE* p = popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0) << cmd;
-  return json::parse(out, nullptr, false);
-}
 
 // The stones a person sees in the rendered picture are the record's stones,
 // at the record's positions, in their engine's colour. Scale and origin come
@@ -78,16 +66,14 @@ TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
   c.maxThrows = 6;
   Match match(c, nullptr);
   ASSERT_EQ(exitStatus(match.run()), 0);
-  std::ifstream in(dir + "/record.jsonl");
-  std::vector<json> rec;
-  for (std::string line; std::getline(in, line);) rec.push_back(json::parse(line));
+  const std::vector<json> rec = KelpTest::jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 6u);
   for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice
-    const json pic = probe(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
+    const json pic = KelpTest::probeSvg(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
     expectMatchesRecord(pic, rec[shot]["stones"]);
     EXPECT_GE(pic["paths"].size(), 1u) << "the thrown stone's path, shot " << shot;
   }
-  const json end = probe(dir + "/end00.svg");
+  const json end = KelpTest::probeSvg(dir + "/end00.svg");
   expectMatchesRecord(end, rec.back()["stones"]);
   EXPECT_EQ(end["paths"].size(), 0u) << "the end picture shows where the stones rest";
 }

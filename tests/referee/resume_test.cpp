@@ -17,13 +17,10 @@ namespace fs = std::filesystem;
 
 void write(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
+  KelpTest::writeFile(path, text);
 }
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using KelpTest::readFile;
 
 TEST(Resume, AFolderTravelsWholeAndCannotWriteOutsideItsPlace) {
   KelpTest::TempDir tmp;
@@ -37,21 +34,19 @@ TEST(Resume, AFolderTravelsWholeAndCannotWriteOutsideItsPlace) {
   const fs::path to = tmp.path() / "to";
   write(to / "stale.txt", "from a game that was cut short");
   ASSERT_TRUE(unpackFolder(*packed, to.string(), why)) << why;
-  EXPECT_EQ(read(to / "record.jsonl"), "{}\n");
-  EXPECT_EQ(read(to / "engine-a" / "log" / "0.txt"), std::string("a\0b", 3));
+  EXPECT_EQ(readFile(to / "record.jsonl"), "{}\n");
+  EXPECT_EQ(readFile(to / "engine-a" / "log" / "0.txt"), std::string("a\0b", 3));
   EXPECT_TRUE(fs::is_directory(to / "engine-b"));
   EXPECT_FALSE(fs::exists(to / "stale.txt"));
 
   // A damaged or hostile packet: paths leaving the folder, cut sizes.
   const auto entry = [](const std::string& path) {
-    std::string e = "f";
-    for (uint64_t v : {uint64_t{path.size()}}) e += std::string(reinterpret_cast<char*>(&v), 8);
-    e += path;
-    e += std::string("\1\0\0\0\0\0\0\0", 8) + "x";
-    return e;
+    const uint64_t size = path.size();
+    return "f" + std::string(reinterpret_cast<const char*>(&size), 8) + path +
+           std::string("\1\0\0\0\0\0\0\0", 8) + "x";
   };
   ASSERT_TRUE(unpackFolder(entry("ok.txt"), to.string(), why)) << why;
-  EXPECT_EQ(read(to / "ok.txt"), "x");
+  EXPECT_EQ(readFile(to / "ok.txt"), "x");
   for (const std::string& bad : {entry("../escape.txt"), entry("/tmp/abs.txt"), entry("a/../../b"),
                                  packed->substr(0, packed->size() - 1), std::string("z")}) {
     EXPECT_FALSE(unpackFolder(bad, to.string(), why)) << bad;

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""svg_probe.py PICTURE.svg OUT.png: checks a sheet picture as a person sees it.
+"""svg_probe.py PICTURE.svg OUT.png: checks a picture as a person sees it.
 
 Parses the SVG as XML, renders it with rsvg-convert, decodes the PNG with the
-standard library and prints JSON: the size, the lines, the path count, and
-each stone with the colour rendered inside it.
+standard library and prints JSON: the rendered size, the lines, the path
+count, each stone with the colour rendered inside it, the classes drawn
+("tag.class"), the number of texts and the title's text.
 """
 import json
 import struct
@@ -62,11 +63,14 @@ def main():
     root = ET.parse(svg_path).getroot()
     assert root.tag == SVG + "svg", root.tag
     subprocess.run(["rsvg-convert", svg_path, "-o", png_path], check=True)
-    width, height, pixel = decode_png(png_path)
+    width, height = struct.unpack(">II", open(png_path, "rb").read()[16:24])
+    pixel = None
     stones = []
     for c in root.iter(SVG + "circle"):
         if c.get("class") != "stone":
             continue
+        if pixel is None:  # decoding is slow: only for pictures with stones
+            pixel = decode_png(png_path)[2]
         cx, cy, r = float(c.get("cx")), float(c.get("cy")), float(c.get("r"))
         stones.append({
             "slot": int(c.get("data-slot")), "engine": c.get("data-engine"),
@@ -75,11 +79,16 @@ def main():
             # Above the centre, clear of the throw number.
             "rendered": pixel(cx, cy - 0.6 * r),
         })
-    lines = {l.get("class"): [float(l.get(k)) for k in ("x1", "y1", "x2", "y2")]
+    lines = {l.get("class"): [float(l.get(k, 0)) for k in ("x1", "y1", "x2", "y2")]
              for l in root.iter(SVG + "line")}
     paths = [p.get("points").split() for p in root.iter(SVG + "polyline")]
+    texts = list(root.iter(SVG + "text"))
+    title = [t.text for t in texts if t.get("class") == "title"]
+    classes = sorted({e.tag[len(SVG):] + "." + e.get("class") for e in root.iter()
+                      if e.get("class")})
     print(json.dumps({"width": width, "height": height, "stones": stones, "lines": lines,
-                      "paths": [len(p) for p in paths]}))
+                      "paths": [len(p) for p in paths], "classes": classes,
+                      "texts": len(texts), "title": title[0] if title else None}))
 
 
 if __name__ == "__main__":

@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
-#include <thread>
+
+extern char** environ;
 
 namespace KelpTest {
 namespace {
@@ -22,66 +25,48 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-[[noreturn]] void fail(const std::string& what) {
-  throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& executable, const std::vector<std::string>& args,
                            const std::string& working_dir) {
   // A child that has died must not take the test down with SIGPIPE on send.
   ::signal(SIGPIPE, SIG_IGN);
-
-  int in[2], out[2], err[2], report[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
-      ::pipe2(report, O_CLOEXEC) != 0)
-    fail("pipe2");
-
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(executable.c_str()));
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+  std::vector<char*> argv = {const_cast<char*>(executable.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
-  pid_ = ::fork();
-  if (pid_ < 0) fail("fork");
-  if (pid_ == 0) {
-    // Only async-signal-safe calls from here to exec.
-    ::signal(SIGPIPE, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0 ||
-        (!working_dir.empty() && ::chdir(working_dir.c_str()) != 0)) {
-      const int e = errno;
-      (void)!::write(report[1], &e, sizeof e);
-      ::_exit(127);
-    }
-    ::execv(executable.c_str(), argv.data());
-    const int e = errno;
-    (void)!::write(report[1], &e, sizeof e);
-    ::_exit(127);
-  }
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, in[0], 0);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+  if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&fa, working_dir.c_str());
+  // The child starts with no signal blocked and SIGPIPE at its default.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t set;
+  sigemptyset(&set);
+  posix_spawnattr_setsigmask(&attr, &set);
+  sigaddset(&set, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &set);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // Reports a failed exec (or chdir) as its error, with no child left.
+  const int e = ::posix_spawn(&pid_, executable.c_str(), &fa, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  posix_spawnattr_destroy(&attr);
   ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
-  ::close(report[1]);
+  if (e != 0) {
+    for (int fd : {in[1], out[0], err[0]}) ::close(fd);
+    throw std::runtime_error("cannot start " + executable + ": " + std::strerror(e));
+  }
   in_fd_ = in[1];
   out_fd_ = out[0];
   err_fd_ = err[0];
-
-  // The report pipe closes on a successful exec; otherwise it carries errno.
-  int child_errno = 0;
-  ssize_t n;
-  do n = ::read(report[0], &child_errno, sizeof child_errno);
-  while (n < 0 && errno == EINTR);
-  ::close(report[0]);
-  if (n > 0) {
-    reap(true);
-    errno = child_errno;
-    fail("cannot start " + executable);
-  }
-  pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));  // -1: fall back to timed polls
 }
 
 ChildProcess::~ChildProcess() {
@@ -89,10 +74,7 @@ ChildProcess::~ChildProcess() {
     ::kill(pid_, SIGKILL);
     reap(true);
   }
-  closeFd(in_fd_);
-  closeFd(out_fd_);
-  closeFd(err_fd_);
-  closeFd(pidfd_);
+  for (int* fd : {&in_fd_, &out_fd_, &err_fd_}) closeFd(*fd);
 }
 
 bool ChildProcess::send(std::string_view bytes) {
@@ -115,19 +97,14 @@ void ChildProcess::closeStdout() {
 bool ChildProcess::reap(bool block) {
   if (status_) return true;
   int st = 0;
+  rusage use{};
   pid_t r;
-  do r = ::waitpid(pid_, &st, block ? 0 : WNOHANG);
+  do r = ::wait4(pid_, &st, block ? 0 : WNOHANG, &use);
   while (r < 0 && errno == EINTR);
   if (r != pid_) return false;
-  ExitStatus s;
-  if (WIFEXITED(st)) {
-    s.exited = true;
-    s.code = WEXITSTATUS(st);
-  } else if (WIFSIGNALED(st)) {
-    s.signaled = true;
-    s.signal = WTERMSIG(st);
-  }
-  status_ = s;
+  const bool exited = WIFEXITED(st), signaled = WIFSIGNALED(st);
+  status_ = ExitStatus{exited, exited ? WEXITSTATUS(st) : -1, signaled, signaled ? WTERMSIG(st) : 0,
+                       use.ru_maxrss};
   return true;
 }
 
@@ -139,91 +116,97 @@ bool ChildProcess::pump(Clock::time_point deadline, bool watch_exit) {
   nfds_t count = 0;
   if (out_fd_ >= 0 && !out_eof_) fds[count++] = {out_fd_, POLLIN, 0};
   if (err_fd_ >= 0) fds[count++] = {err_fd_, POLLIN, 0};
-  if (watch_exit && !status_) {
-    if (pidfd_ >= 0)
-      fds[count++] = {pidfd_, POLLIN, 0};
-    else if (wait_ms > 10)
-      wait_ms = 10;  // no pidfd: look at the child again every 10 ms
-  }
-  if (count == 0 && !(watch_exit && !status_)) {
-    // Nothing left to wait for but the deadline.
-    std::this_thread::sleep_until(deadline);
-    return false;
-  }
+  // The child's end is looked for every 10 ms.
+  if (watch_exit && !status_ && wait_ms > 10) wait_ms = 10;
+  // With nothing to watch, this only waits out the deadline.
   const int r = ::poll(fds, count, static_cast<int>(wait_ms));
-  if (r < 0 && errno != EINTR) fail("poll");
+  if (r < 0 && errno != EINTR)
+    throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
   for (nfds_t i = 0; i < count && r > 0; ++i) {
     if (fds[i].revents == 0) continue;
-    if (fds[i].fd == pidfd_) {
-      reap(true);
-      continue;
-    }
     char buf[4096];
     const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
     const bool is_out = fds[i].fd == out_fd_;
-    if (n <= 0) {
-      if (is_out)
-        out_eof_ = true;
-      else
-        closeFd(err_fd_);
-    } else {
+    if (n > 0)
       (is_out ? out_ : err_).append(buf, static_cast<std::size_t>(n));
-    }
+    else if (n == 0 || errno != EINTR)
+      is_out ? void(out_eof_ = true) : closeFd(err_fd_);
   }
-  if (watch_exit && pidfd_ < 0) reap(false);
+  if (watch_exit) reap(false);
   return true;
 }
 
-std::optional<std::string> ChildProcess::readExactly(std::size_t n, milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (out_.size() < n) {
-    if (out_eof_ || !pump(deadline, false)) return std::nullopt;
-  }
-  std::string head = out_.substr(0, n);
-  out_.erase(0, n);
-  return head;
-}
-
-std::optional<std::string> ChildProcess::readUntil(std::string_view text, milliseconds timeout) {
+std::optional<std::string> ChildProcess::readWhen(
+    milliseconds timeout, const std::function<std::size_t(bool eof)>& ready) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    const std::size_t at = out_.find(text);
-    if (at != std::string::npos) {
-      std::string head = out_.substr(0, at + text.size());
-      out_.erase(0, at + text.size());
+    const std::size_t n = ready(out_eof_);
+    if (n != std::string::npos) {
+      std::string head = out_.substr(0, n);
+      out_.erase(0, n);
       return head;
     }
     if (out_eof_ || !pump(deadline, false)) return std::nullopt;
   }
 }
 
+std::optional<std::string> ChildProcess::readExactly(std::size_t n, milliseconds timeout) {
+  return readWhen(timeout, [&](bool) { return out_.size() >= n ? n : std::string::npos; });
+}
+
+std::optional<std::string> ChildProcess::readUntil(std::string_view text, milliseconds timeout) {
+  return readWhen(timeout, [&](bool) {
+    const std::size_t at = out_.find(text);
+    return at == std::string::npos ? at : at + text.size();
+  });
+}
+
 std::optional<std::string> ChildProcess::readAll(milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!out_eof_) {
-    if (!pump(deadline, false)) return std::nullopt;
-  }
-  std::string all;
-  all.swap(out_);
-  return all;
+  return readWhen(timeout, [&](bool eof) { return eof ? out_.size() : std::string::npos; });
 }
 
 std::string ChildProcess::readAvailable(milliseconds quiet) {
-  const auto deadline = Clock::now() + quiet;
-  while (!out_eof_ && pump(deadline, false)) {
-  }
-  std::string all;
-  all.swap(out_);
-  return all;
+  if (auto all = readAll(quiet)) return *all;
+  std::string some;
+  some.swap(out_);
+  return some;
 }
 
 std::optional<ExitStatus> ChildProcess::wait(milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  while (!status_) {
-    if (!pump(deadline, true)) break;
+  while (!status_ && pump(deadline, true)) {
   }
   if (!status_) reap(false);
+  // What it wrote to standard error just before it ended is still in the pipe.
+  while (status_ && err_fd_ >= 0 && pump(Clock::now() + milliseconds(100), false)) {
+  }
   return status_;
+}
+
+Outcome runToEnd(const std::string& program, const std::vector<std::string>& args,
+                 milliseconds timeout) {
+  ChildProcess p(program, args);
+  Outcome r;
+  r.out = p.readAll(timeout).value_or("(no end of output)");
+  const auto s = p.wait(timeout);
+  r.status = s && s->exited ? s->code : -1;
+  r.out += p.stderrText();
+  return r;
+}
+
+bool running(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const std::size_t paren = line.rfind(')');
+  return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] != 'Z';
+}
+
+std::vector<pid_t> pidsIn(const std::string& file) {
+  std::ifstream in(file);
+  std::vector<pid_t> pids;
+  for (pid_t pid; in >> pid;) pids.push_back(pid);
+  return pids;
 }
 
 }  // namespace KelpTest

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@ struct ExitStatus {
   int code = -1;
   bool signaled = false;  // killed by a signal; `signal` is valid
   int signal = 0;
+  long peakKb = 0;  // the child's peak resident set (kernel high-water mark)
 };
 
 class ChildProcess {
@@ -69,12 +71,30 @@ class ChildProcess {
   // collects what came. Returns false when the deadline has passed.
   bool pump(std::chrono::steady_clock::time_point deadline, bool watch_exit);
   bool reap(bool block);
+  // Pumps until `ready(eof)` says how many leading bytes of the output to
+  // take (npos: not yet); empty when they do not come in time.
+  std::optional<std::string> readWhen(milliseconds timeout,
+                                      const std::function<std::size_t(bool eof)>& ready);
 
   pid_t pid_ = -1;
-  int in_fd_ = -1, out_fd_ = -1, err_fd_ = -1, pidfd_ = -1;
+  int in_fd_ = -1, out_fd_ = -1, err_fd_ = -1;
   bool out_eof_ = false;
   std::string out_, err_;
   std::optional<ExitStatus> status_;
 };
+
+// Runs a program to its end: exit code (-1 when it did not exit normally)
+// and its standard output followed by its standard error.
+struct Outcome {
+  int status = -1;
+  std::string out;
+};
+Outcome runToEnd(const std::string& program, const std::vector<std::string>& args,
+                 milliseconds timeout = milliseconds(600'000));
+
+// Whether a process still runs (a zombie has ended; its parent reaps it).
+bool running(pid_t pid);
+// The process ids listed in a file, one per word.
+std::vector<pid_t> pidsIn(const std::string& file);
 
 }  // namespace KelpTest
