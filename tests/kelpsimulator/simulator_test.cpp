@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "kelpsimulator/primitive.h"
@@ -11,7 +12,7 @@ namespace {
 
 // Two runs of the same hit end in the same place, every stone at rest.
 TEST(ExactRun, SameShotSameRestingPlace) {
-  float ys[2][2];
+  std::array<float, 2> ys[2];
   for (auto& run : ys) {
     ExactSimulator sim;
     sim.loadStone(0.05, -5.0, 0.0, 12.0, 0.0, 1, true);
@@ -24,8 +25,7 @@ TEST(ExactRun, SameShotSameRestingPlace) {
     }
   }
   EXPECT_GT(ys[0][1], 0.5);  // the struck stone moved
-  EXPECT_EQ(ys[0][0], ys[1][0]);
-  EXPECT_EQ(ys[0][1], ys[1][1]);
+  EXPECT_EQ(ys[0], ys[1]);
 }
 
 // The others go on, and the slots stay packed whichever slot the lost stone held.
