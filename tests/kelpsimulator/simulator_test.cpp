@@ -28,30 +28,5 @@ TEST(ExactRun, SameShotSameRestingPlace) {
   EXPECT_EQ(ys[0], ys[1]);
 }
 
-// The others go on, and the slots stay packed whichever slot the lost stone held.
-TEST(ExactRun, UnprotectedStoneLeavingPlayIsRemoved) {
-  for (bool outFirst : {true, false}) {
-    ExactSimulator sim;
-    for (int n = 0; n < 2; ++n) {
-      const bool out = (n == 0) == outFirst;
-      sim.loadStone(out ? 2.2 : -1.0, out ? 0.0 : -30.0, out ? 5.0 : 0.0, out ? 0.0 : 12.0, 0.0,
-                    out ? 7 : 2, true);
-    }
-    sim.loadStone(1.0, -10.0, 0.0, 0.0, 0.0, 3, false);
-    sim.loadStone(-1.5, -5.0, 0.0, 0.0, 0.0, 4, false);
-    sim.runExact(SIM_STEP);
-    ASSERT_EQ(sim.size(), 3) << "outFirst " << outFirst;
-    EXPECT_EQ(sim.world.GetBodyCount(), 3);
-    uint32_t seen = 0;
-    for (int i = 0; i < sim.size(); ++i) {
-      seen |= 1u << sim.tagOf(i);
-      if (sim.tagOf(i) == 2) {
-        EXPECT_NEAR(sim.position(i).y, -30.0 + 144.0 / (2.0 * FRICTION), 0.01);
-      }
-    }
-    EXPECT_EQ(seen, 0b11100u);
-  }
-}
-
 }  // namespace
 }  // namespace Kelp
