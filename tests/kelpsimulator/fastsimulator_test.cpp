@@ -31,10 +31,10 @@ FSBoard boardOf(std::initializer_list<FSStone> stones) {
   return b;
 }
 
-// Lateral offset at which a resting stone at height y just escapes a stone
-// sent up the centre line at 4 m/s (bisection from the touching side, x = 0).
-// A marker stone shows whether simulate rebuilt the board at all.
-double missBoundary(double y, double missX) {
+// A resting stone at height y that a stone sent up the centre line at 4 m/s
+// just misses: its lateral offset found by bisection from the touching side
+// (x = 0). A marker stone shows whether simulate rebuilt the board at all.
+FSStone nearMiss(double y, double missX) {
   double touchX = 0.0;
   for (int i = 0; i < 60; ++i) {
     const double m = 0.5 * (touchX + missX);
@@ -43,15 +43,14 @@ double missBoundary(double y, double missX) {
     simulate(out, b);
     (out.stones[BLACK][0].x == m || out.stones[BLACK][1].x == m ? missX : touchX) = m;
   }
-  return missX;
+  return stone(missX, y);
 }
 
 TEST(FSBoard, ManyEventsEndInTheExactModel) {
   // Near misses by a hair: every pass closes only part of the tiny gap, so
   // each one costs about a hundred events.
-  FSBoard b =
-      boardOf({stone(0.0, -5.0, 4.0), stone(missBoundary(-4.85, 0.6), -4.85),
-               stone(missBoundary(-4.55, -0.6), -4.55), stone(missBoundary(-4.45, 0.6), -4.45)});
+  FSBoard b = boardOf(
+      {stone(0.0, -5.0, 4.0), nearMiss(-4.85, 0.6), nearMiss(-4.55, -0.6), nearMiss(-4.45, 0.6)});
   ThinkBoard out = boardWith(10, {}, false);
   EXPECT_EQ(simulate(out, b), 2);
   EXPECT_EQ(b.events, EVENT_LIMIT + 1);

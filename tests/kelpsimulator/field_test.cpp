@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-#include <utility>
-
 #include "support/death.h"
 
 namespace Kelp {
@@ -20,11 +17,12 @@ TEST(ClientField, ScoringAnEndAgainOverwritesTheEndButAddsToTheTotals) {
   } steps[] = {{2, 2, 0, 2}, {-1, 0, 1, 1}, {3, 3, 0, 4}};
   for (const auto& s : steps) {
     f.addScore(s.score);
-    EXPECT_EQ(std::tuple(f.end_score[0][0], f.end_score[0][1], f.rel_score),
-              std::tuple(s.black, s.white, s.rel))
-        << s.score;
+    EXPECT_EQ(f.end_score[0][0], s.black) << s.score;
+    EXPECT_EQ(f.end_score[0][1], s.white) << s.score;
+    EXPECT_EQ(f.rel_score, s.rel);
   }
-  EXPECT_EQ(std::pair(f.score[0], f.score[1]), std::pair(5, 1));
+  EXPECT_EQ(f.score[0], 5);
+  EXPECT_EQ(f.score[1], 1);
   f.end = 16;
   EXPECT_CHECK_FAILS(f.addScore(1), "0<=end && end<16");
   EXPECT_CHECK_FAILS(f.setState(0, 0, 1, 2), "examColor(col)");
