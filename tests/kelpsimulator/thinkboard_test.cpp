@@ -20,7 +20,6 @@ TEST(ThinkBoard, CountScore) {
       {{{WHITE, 0.0, 1.5}, {WHITE, 0.2, 0.0}, {WHITE, -1.0, -1.0}, {BLACK, 0.0, -6.0}}, -3},
       // Equal nearest distances: nobody scores, whatever else is in the house.
       {{{BLACK, 0.0, 0.6}, {WHITE, 0.0, -0.6}, {BLACK, 0.0, 0.8}, {BLACK, 0.9, 0.0}}, 0},
-      {{{BLACK, 0.0, 1.0}, {WHITE, 0.0, 0.2}, {WHITE, 0.0, 0.5}, {WHITE, 0.0, 1.5}}, -2},
       // Just outside the house a stone never scores, even as the nearest.
       {{{WHITE, 0.0, -IN_HOUSE_RADIUS}, {BLACK, 0.0, -3.0}}, 0},
   };
