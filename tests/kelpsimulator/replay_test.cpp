@@ -22,8 +22,7 @@ ShotVector randomShot(DsfmtEngine& e) {
   const int spin = e.closeOpen12() < 1.5 ? 0 : 1;
   const Velocity v = shotForTarget(x, y, spin);
   const double u = e.closeOpen12() - 1.0;
-  double f = u < 0.5 ? 1.0 : 1.0 + (u - 0.5) * 0.7;
-  if (u > 0.97) f = 36.0 / std::hypot(v.vx, v.vy);
+  const double f = u > 0.97 ? 36.0 / std::hypot(v.vx, v.vy) : u < 0.5 ? 1.0 : 1.0 + (u - 0.5) * 0.7;
   return {v.vx * f, v.vy * f, spin};
 }
 

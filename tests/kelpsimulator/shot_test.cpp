@@ -22,9 +22,8 @@ At restAlone(const ShotVector& s) {
 using agreement::aimThrough;
 
 TEST(ShotExecution, TeeShotAndTheScatterOfTheError) {
-  const Velocity v0 = shotForTarget(0.0, 0.0, 0), v1 = shotForTarget(0.0, 0.0, 1);
+  const Velocity v0 = shotForTarget(0.0, 0.0, 0);
   EXPECT_NEAR(std::hypot(v0.vx + 0.9907397, v0.vy - 29.559775), 0.0, 1e-6);
-  EXPECT_NEAR(std::hypot(v1.vx - 0.9907397, v1.vy - 29.559775), 0.0, 1e-6);
   // A zero target error is a zero execution error.
   EXPECT_NEAR(std::hypot(TEE_SHOT_VX - v0.vx, TEE_SHOT_VY - v0.vy), 0.0, 1e-6);
 
@@ -94,8 +93,7 @@ TEST(ShotExecution, ProtectedGuardKnockedOutIsAFoul) {
     EXPECT_EQ(digestOf(b), before);
     ThinkBoard c = boardWith(10, stones);  // later in the end: a legal take-out
     EXPECT_EQ(simulateShot(c, takeOut), 2);
-    EXPECT_EQ(c.count[WHITE], 0);
-    EXPECT_EQ(c.count[BLACK], static_cast<int>(stones.size()));
+    EXPECT_EQ(std::pair(c.count[WHITE], c.count[BLACK]), std::pair(0, int(stones.size())));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include "boards.h"
@@ -30,10 +31,7 @@ inline ShotVector aimThrough(double tx, double ty, double extra, int spin) {
   for (int it = 0; it < 20; ++it) {
     s = {std::sin(th) * v, std::cos(th) * v, spin};
     FSStone a;
-    a.y = THROW_Y;
-    a.th = th;
-    a.v = v;
-    a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
+    a.y = THROW_Y, a.th = th, a.v = v, a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
     advance(pathIndex(v), pathIndex(speedForDistance(extra)), a);
     th += want - std::atan2(a.x, a.y - THROW_Y);
     v = speedForDistance(distanceForSpeed(v) + dist - std::hypot(a.x, a.y - THROW_Y));
@@ -67,12 +65,9 @@ inline Shot randomShot(DsfmtEngine& e) {
       x = u(-1.5, 1.5), y = u(-6.0, -2.0);
     }
     x = static_cast<float>(x), y = static_cast<float>(y);
-    if (!isInPlayArea(x, y)) continue;
-    bool clear = true;
-    for (const At& p : placed) clear = clear && std::hypot(p.x - x, p.y - y) > 0.3;
-    if (!clear) continue;
-    int col = e.index(2);
-    if (left[col] == 0) col = 1 - col;
+    const auto near = [&](const At& p) { return std::hypot(p.x - x, p.y - y) <= 0.3; };
+    if (!isInPlayArea(x, y) || std::ranges::any_of(placed, near)) continue;
+    const int drawn = e.index(2), col = left[drawn] == 0 ? 1 - drawn : drawn;
     --left[col];
     placed.push_back({col, x, y});
     b.setStone(col, x, y);
@@ -83,10 +78,8 @@ inline Shot randomShot(DsfmtEngine& e) {
   const At& t = placed[e.index(n)];
   const int spin = e.index(2);
   const double kind = u(0.0, 1.0);
-  if (kind < 0.4) {  // take-out
-    s.shot = aimThrough(t.x, t.y, u(2.0, 8.0), spin);
-  } else if (kind < 0.7) {  // raise or tap
-    s.shot = aimThrough(t.x, t.y, u(0.3, 2.0), spin);
+  if (kind < 0.7) {  // a take-out, or a raise or tap
+    s.shot = aimThrough(t.x, t.y, kind < 0.4 ? u(2.0, 8.0) : u(0.3, 2.0), spin);
   } else {  // a draw to rest against the stone, from its front or side
     const double a = u(-0.6 * M_PI, 0.6 * M_PI), d = u(0.15, 0.29);
     s.shot = aimThrough(t.x + d * std::sin(a), t.y - d * std::cos(a), u(0.01, 0.1), spin);
@@ -116,25 +109,22 @@ inline bool touched(const Shot& s, const std::vector<At>& after) {
   });
 }
 
-struct Comparison {
-  bool sameSet;    // the same number of stones of each colour in play
-  double largest;  // with the same set: the largest distance, stones paired to make it least
-};
-
-inline Comparison compare(std::vector<At> a, std::vector<At> b) {
+// With the same number of stones of each colour in play: the largest
+// distance between the two places of a stone, stones paired to make it least.
+inline std::optional<double> compare(std::vector<At> a, std::vector<At> b) {
   // Stones at the very same place are the same stone, untouched in both.
   for (auto i = a.begin(); i != a.end();) {
     const auto same = std::ranges::find_if(
         b, [&](const At& q) { return q.col == i->col && q.x == i->x && q.y == i->y; });
     i = same == b.end() ? i + 1 : (b.erase(same), a.erase(i));
   }
-  Comparison c{true, 0.0};
+  double largest = 0.0;
   for (int col = 0; col < 2; ++col) {
     const auto ofCol = [&](const At& p) { return p.col == col; };
     std::vector<At> pa, pb;
     std::ranges::copy_if(a, std::back_inserter(pa), ofCol);
     std::ranges::copy_if(b, std::back_inserter(pb), ofCol);
-    if (pa.size() != pb.size()) return {false, 0.0};
+    if (pa.size() != pb.size()) return std::nullopt;
     // The pairing whose largest distance is least, over all pairings (few
     // stones move in a shot).
     std::vector<size_t> perm(pb.size());
@@ -146,9 +136,9 @@ inline Comparison compare(std::vector<At> a, std::vector<At> b) {
         worst = std::max(worst, std::hypot(pa[i].x - pb[perm[i]].x, pa[i].y - pb[perm[i]].y));
       best = std::min(best, worst);
     } while (std::next_permutation(perm.begin(), perm.end()));
-    c.largest = std::max(c.largest, best);
+    largest = std::max(largest, best);
   }
-  return c;
+  return largest;
 }
 
 struct Figures {
@@ -169,9 +159,9 @@ inline Figures measure(uint32_t seed, int count, double dt) {
     const std::vector<At> fast = stonesOf(b), exact = exactRests(s, dt);
     if (!touched(s, fast) && !touched(s, exact)) continue;
     ++shots;
-    const Comparison c = compare(fast, exact);
-    if (c.sameSet) largest.push_back(c.largest);
-    differ += !c.sameSet;
+    const std::optional<double> d = compare(fast, exact);
+    if (d) largest.push_back(*d);
+    differ += !d;
   }
   std::sort(largest.begin(), largest.end());
   auto at = [&](double q) {

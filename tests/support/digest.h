@@ -12,29 +12,26 @@ namespace Kelp {
 
 class Digest {
  public:
-  void add(const void* p, size_t n) {
+  void addBytes(const void* p, size_t n) {
     for (size_t i = 0; i < n; ++i)
       h_ = (h_ ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
   }
-  void add(double v) { add(&v, sizeof v); }
-  void add(int64_t v) { add(&v, sizeof v); }
+  void add(double v) { addBytes(&v, sizeof v); }
+  void add(int64_t v) { addBytes(&v, sizeof v); }
   void add(std::string_view s) {
     add(static_cast<int64_t>(s.size()));
-    add(s.data(), s.size());
+    addBytes(s.data(), s.size());
   }
+  template <class... T>
+  requires(sizeof...(T) > 1) void add(T... values) { (add(values), ...); }
   // Every member of the board that a throw can change.
   void add(const ThinkBoard& b) {
-    add(int64_t{b.turn});
-    add(int64_t{b.end_score_now});
-    add(b.front_y);
-    add(int64_t{b.last_index});
+    add(int64_t{b.turn}, int64_t{b.end_score_now}, b.front_y, int64_t{b.last_index});
     for (int col = 0; col < 2; ++col) {
-      add(int64_t{b.count[col]});
-      add(int64_t{b.in_house[col]});
+      add(int64_t{b.count[col]}, int64_t{b.in_house[col]});
       for (int i = 0; i < b.count[col]; ++i) {
         const Stone& s = b.stones[col][i];
-        for (double v : {s.x, s.y, s.r, s.th}) add(v);
-        add(int64_t{b.state[col][i]});
+        add(s.x, s.y, s.r, s.th, int64_t{b.state[col][i]});
       }
     }
   }
