@@ -1,5 +1,5 @@
 // Plays games against the built kelp and kelp-strong (each of its searches)
-// over their pipes, as a match server does: one write per message, waiting
+// over their pipes, as a match server does: one write per request, waiting
 // for the reply where one is due. Every GO reply is checked against the
 // candidate shots of the position it was asked on, computed here in-process
 // from the same messages. Messages that print nothing end with a zero byte,
@@ -18,11 +18,10 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/command.h"
-#include "driver/record_commands.h"
-#include "kelpsimulator/trajectory.h"
+#include "driver/command_table.h"
 #include "player/curling.h"
 #include "support/process.h"
+#include "support/tables.h"  // candidate shot vectors read the trajectory tables
 #include "support/tempdir.h"
 #include "support/text.h"
 
@@ -65,9 +64,6 @@ class Game : public ::testing::TestWithParam<Engine> {};
 INSTANTIATE_TEST_SUITE_P(Engines, Game, ::testing::ValuesIn(ENGINES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Candidate shot vectors read the trajectory tables.
-[[maybe_unused]] const bool TABLES_BUILT = (Kelp::buildTables(), true);
-
 bool isOneLine(const std::string& s) {
   return !s.empty() && s.find('\n') == s.size() - 1;
 }
@@ -108,50 +104,40 @@ void expectCleanEnd(ChildProcess& kelp, const std::string& rest, const std::stri
   EXPECT_EQ(kelp.stderrText(), err);
 }
 
-// std::to_string writes a double as "%f" does.
-std::string bestShot(double vx, double vy, int spin) {
-  return "BESTSHOT " + std::to_string(vx) + " " + std::to_string(vy) + " " + std::to_string(spin);
+// The reply for a shot: the shot vector in the record frame. std::to_string
+// writes a double as "%f" does.
+std::string bestShot(const CurlingMoveState& m) {
+  return "BESTSHOT " + std::to_string(m.vx) + " " + std::to_string(-m.vy) + " " +
+         std::to_string(m.spin);
 }
 
-// A record as the server sends it: SETSTATE and POSITION (the stones given
-// in the record frame, the rest 0), each ending with a zero byte.
-struct Record {
-  int shot;
-  std::string setState, position;
-};
-
-Record record(int shot, int end, int lastEnd, int color, std::vector<std::string> xy = {}) {
+// A record as the server sends it: SETSTATE with the words given, then
+// POSITION (the stones given in the record frame, the rest 0), each ending
+// with a zero byte.
+std::string record(const std::string& setState, std::vector<std::string> xy = {}) {
   xy.resize(32, "0");
-  std::string p = "POSITION";
-  for (const std::string& v : xy) p += " " + v;
-  const auto n = [](int i) { return " " + std::to_string(i); };
-  return {shot, "SETSTATE" + n(shot) + n(end) + n(lastEnd) + n(color) + "\0"s, p + "\0"s};
+  std::string r = "SETSTATE " + setState + "\0POSITION"s;
+  for (const std::string& v : xy) r += " " + v;
+  return r + "\0"s;
 }
 
-const Record MID = record(5, 0, 2, 1, {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
+const auto MID = record("5 0 2 1", {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
 
 // The candidate shots of the record's position, as "reply (label)".
-std::vector<std::string> candidates(const Record& r) {
+std::vector<std::string> candidates(const std::string& record) {
   Kelp::ClientField f;
-  for (const std::string& m : {r.setState, r.position})
-    (m[0] == 'S' ? Kelp::setStateCommand : Kelp::positionCommand)(
-        Kelp::SplitCommand(m.substr(0, m.size() - 1)), f);
+  for (const std::string& m : KelpTest::split(record, '\0'))
+    Kelp::dispatchMessage(m, Kelp::COMMAND_TABLE, f);
   std::vector<Tree> nodes;
   CurlingGameState(Kelp::ThinkBoard(f)).getCandidates(nodes);
   std::vector<std::string> out;
-  for (const Tree& t : nodes) {
-    const CurlingMoveState& m = t.move.move_state;
-    out.push_back(bestShot(m.vx, -m.vy, m.spin) + " (" + m.label + ")");
-  }
+  for (const Tree& t : nodes)
+    out.push_back(bestShot(t.move.move_state) + " (" + t.move.move_state.label + ")");
   return out;
 }
 
-struct GoAnswer {
-  std::string diagnostics, reply;  // everything before the reply; the reply
-  double seconds;
-};
-
-GoAnswer askGo(ChildProcess& kelp) {
+// Asks GO: what came before the reply, the reply, and the seconds it took.
+std::tuple<std::string, std::string, double> askGo(ChildProcess& kelp) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(kelp.send("GO"));
   const std::string upto = kelp.readUntil("BESTSHOT ", milliseconds(60000)).value_or("none");
@@ -163,10 +149,10 @@ GoAnswer askGo(ChildProcess& kelp) {
 
 // Asks GO on the record and checks the diagnostic line that follows the
 // given headers: a comma, then Count, Size, shot, label, mean, sum, playouts.
-void expectGo(ChildProcess& kelp, const Record& r, const std::string& headers, double minSeconds) {
-  ASSERT_TRUE(kelp.send(r.setState) && kelp.send(r.position));
-  const GoAnswer a = askGo(kelp);
-  const std::string& line = a.diagnostics;
+void expectGo(ChildProcess& kelp, const std::string& r, const std::string& headers,
+              double minSeconds) {
+  ASSERT_TRUE(kelp.send(r));
+  const auto [line, reply, seconds] = askGo(kelp);
   ASSERT_EQ(line.substr(0, headers.size() + 1), headers + ",");
   const std::vector<std::string> f = KelpTest::split(line.substr(headers.size() + 1), ',');
   ASSERT_EQ(f.size(), 7u) << line;
@@ -174,11 +160,12 @@ void expectGo(ChildProcess& kelp, const Record& r, const std::string& headers, d
       << line;
   const std::vector<std::string> c = candidates(r);
   // Size is the number of candidates.
-  EXPECT_EQ(std::tie(f[1], f[2]), std::tuple(std::to_string(c.size()), std::to_string(r.shot)));
+  EXPECT_EQ(std::tie(f[1], f[2]),
+            std::tuple(std::to_string(c.size()), r.substr(9, r.find(' ', 9) - 9)));
   EXPECT_GE(std::stoul(f[0]), std::stoul(f[6])) << "a child has no more playouts than the root";
-  EXPECT_NE(std::find(c.begin(), c.end(), a.reply + " (" + f[3] + ")"), c.end())
-      << a.reply << " (" << f[3] << ") is not a candidate of shot " << r.shot;
-  EXPECT_GE(a.seconds, minSeconds) << "the search runs its full time before it answers";
+  EXPECT_NE(std::find(c.begin(), c.end(), reply + " (" + f[3] + ")"), c.end())
+      << reply << " (" << f[3] << ") is not a candidate";
+  EXPECT_GE(seconds, minSeconds) << "the search runs its full time before it answers";
 }
 
 TEST_P(Game, ScriptedGameOverThePipes) {
@@ -208,7 +195,7 @@ TEST_P(Game, ScriptedGameOverThePipes) {
 
   ASSERT_TRUE(kelp.send("NEWGAME\0"s));
   // A header per ISREADY; its closing space is followed directly by the comma.
-  expectGo(kelp, record(0, 0, 2, 0), HEADER + HEADER, GetParam().minSeconds);
+  expectGo(kelp, record("0 0 2 0"), HEADER + HEADER, GetParam().minSeconds);
   // Mid-end, both colours in play; asked twice on the unchanged record.
   for (int i = 0; i < 2; ++i) expectGo(kelp, MID, "", GetParam().minSeconds);
 
@@ -239,24 +226,22 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
 
   // The fallback reply: the draw to the tee, spin 0, vy in the record frame.
   const CurlingMoveState tee(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
-  // Shot 2 allows one stone of each colour.
-  const Record five =
-      record(2, 0, 8, 0, {"2.375", "4.88", "2.0", "5.0", "2.6", "5.5", "2.9", "4.0", "1.8", "6.0"});
   const std::pair<std::string, std::string> cases[] = {
       {"SETSTATE 16 0 8 0\0"s, "illegal shot number( 16 )"},
       {"SETSTATE -1 0 8 0\0"s, "illegal shot number( -1 )"},
-      {five.setState + five.position, "illegal number of stones( BLACK3t14 )"},
+      // Shot 2 allows one stone of each colour.
+      {record("2 0 8 0", {"2.375", "4.88", "2.0", "5.0", "2.6", "5.5", "2.9", "4.0", "1.8", "6.0"}),
+       "illegal number of stones( BLACK3t14 )"},
   };
   for (const auto& [messages, problem] : cases) {
     ASSERT_TRUE(kelp.send(messages));
-    const GoAnswer a = askGo(kelp);
+    const auto [before, reply, seconds] = askGo(kelp);
     // The first GO's line follows the header.
-    const std::string line =
-        a.diagnostics.substr(a.diagnostics.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
+    const std::string line = before.substr(before.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
     EXPECT_TRUE(isOneLine(line)) << line;
     EXPECT_NE(line.find(problem), std::string::npos) << line;
-    EXPECT_EQ(a.reply, bestShot(tee.vx, -tee.vy, 0));
-    EXPECT_LT(a.seconds, 4.0) << "no search on a record that makes no board";
+    EXPECT_EQ(reply, bestShot(tee));
+    EXPECT_LT(seconds, 4.0) << "no search on a record that makes no board";
   }
   // Still running and reading; only the log failure went to standard error.
   exchange(kelp, "FOO", FOO_REPLY);

@@ -32,24 +32,11 @@ class Protocol : public ::testing::TestWithParam<const char*> {
     ASSERT_TRUE(kelp_.send(message));
     EXPECT_EQ(kelp_.readExactly(expected.size(), TIMEOUT), expected) << message;
   }
-  // Closes the input and expects a prompt, quiet exit with status 0 and no
-  // output beyond what was read already.
-  void expectCleanEnd() {
-    kelp_.closeStdin();
-    const auto status = kelp_.wait(TIMEOUT);
-    ASSERT_TRUE(status) << "kelp did not end after its input closed";
-    EXPECT_TRUE(status->exited && status->code == 0);
-    EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
-    EXPECT_EQ(kelp_.stderrText(), "");
-  }
-
   ChildProcess kelp_{std::string(KELP_BINARY_DIR "/") + GetParam()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, Protocol, ::testing::Values("kelp", "kelp-strong"),
-                         [](const auto& info) {
-                           return std::string(info.param) == "kelp" ? "kelp" : "kelp_strong";
-                         });
+                         [](const auto& info) { return info.index ? "kelp_strong" : "kelp"; });
 
 // Unknown words echo their tokens and the raw message; wrong word counts
 // are reported.
@@ -86,9 +73,15 @@ TEST_P(Protocol, RepliesToEveryMessage) {
   ASSERT_TRUE(kelp_.send(p + " 1.5\n\0"s +
                          "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s));
   EXPECT_EQ(kelp_.readUntil("\nFOO\n", TIMEOUT), illegal("FOO ", "FOO"));
-  // Both tests end here: a loop that kept reading after end of input
-  // would never exit.
-  expectCleanEnd();
+  // Then a prompt, quiet exit with status 0 and no output beyond what was
+  // read already: a loop that kept reading after end of input would never
+  // exit.
+  kelp_.closeStdin();
+  const auto status = kelp_.wait(TIMEOUT);
+  ASSERT_TRUE(status) << "kelp did not end after its input closed";
+  EXPECT_TRUE(status->exited && status->code == 0);
+  EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
+  EXPECT_EQ(kelp_.stderrText(), "");
 }
 
 TEST_P(Protocol, ClosedOutputEndsTheProgramQuietly) {

@@ -12,8 +12,6 @@
 namespace Kelp {
 namespace {
 
-using KelpTest::sameRecord;
-
 // Runs messages through the record handlers and collects what they print.
 class RecordCommands : public ::testing::Test {
  protected:
@@ -32,7 +30,7 @@ class RecordCommands : public ::testing::Test {
     const ClientField before = field_;
     EXPECT_TRUE(run(message));
     EXPECT_EQ(printed(), line + "\n") << message;
-    EXPECT_TRUE(sameRecord(before, field_)) << message;
+    EXPECT_TRUE(KelpTest::sameRecord(before, field_)) << message;
   }
 
   static std::string positions(int count, const std::string& last = "") {
@@ -72,7 +70,7 @@ TEST_F(RecordCommands, GoodMessagesStoreTheirValuesSilently) {
        {"NEWGAME and more", "TOTALSCORE 4 1", "ShowAll", "ShowAll with extra words"})
     EXPECT_TRUE(run(m));
   EXPECT_EQ(printed(), "");
-  EXPECT_TRUE(sameRecord(before, field_));
+  EXPECT_TRUE(KelpTest::sameRecord(before, field_));
 }
 
 // Number words are read by strtol (32 bits) and strtof; the word-count
