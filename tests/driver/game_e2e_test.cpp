@@ -1,25 +1,27 @@
 // Plays games against the built kelp and kelp-strong (each of its searches)
-// over their pipes, as a match server does: one write per message, waiting
+// over their pipes, as a match server does: one write per request, waiting
 // for the reply where one is due. Every GO reply is checked against the
 // candidate shots of the position it was asked on, computed here in-process
 // from the same messages. Messages that print nothing end with a zero byte,
 // so that two of them in one read are still taken one by one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "driver/command.h"
-#include "driver/record_commands.h"
-#include "kelpsimulator/trajectory.h"
+#include "driver/command_table.h"
 #include "player/curling.h"
 #include "support/process.h"
+#include "support/tables.h"  // candidate shot vectors read the trajectory tables
 #include "support/tempdir.h"
 #include "support/text.h"
 
@@ -41,57 +43,41 @@ const std::string FOO_REPLY = "illegal command FOO \n \nFOO\n";
 struct Engine {
   const char* name;  // test-name suffix
   const char* binary;
-  std::vector<std::string> args;
+  const char* args;  // separated by spaces
   const char* logDir;
   double minSeconds;  // a GO answers no sooner than this
 };
 
 const Engine ENGINES[] = {
-    {"kelp", "kelp", {}, "Pebble_original_log", 4.5},
-    {"strong", "kelp-strong", {"--think-ms", "300"}, "Kelp_strong_log", 0.3},
-    {"faithful",
-     "kelp-strong",
-     {"--search", "faithful", "--think-ms", "300"},
-     "Pebble_original_log",
-     0.3},
-    {"greedy", "kelp-strong", {"--search", "greedy"}, "Kelp_greedy_log", 0.0},
+    {"kelp", "kelp", "", "Pebble_original_log", 4.5},
+    {"strong", "kelp-strong", "--think-ms 300", "Kelp_strong_log", 0.3},
+    {"faithful", "kelp-strong", "--search faithful --think-ms 300", "Pebble_original_log", 0.3},
+    {"greedy", "kelp-strong", "--search greedy", "Kelp_greedy_log", 0.0},
 };
 
 ChildProcess start(const Engine& e, const TempDir& dir) {
-  return ChildProcess(std::string(KELP_BINARY_DIR "/") + e.binary, e.args, dir.str());
+  return ChildProcess(std::string(KELP_BINARY_DIR "/") + e.binary, KelpTest::split(e.args, ' '),
+                      dir.str());
 }
 
 class Game : public ::testing::TestWithParam<Engine> {};
 INSTANTIATE_TEST_SUITE_P(Engines, Game, ::testing::ValuesIn(ENGINES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Candidate shot vectors read the trajectory tables.
-[[maybe_unused]] const bool TABLES_BUILT = (Kelp::buildTables(), true);
-
 bool isOneLine(const std::string& s) {
   return !s.empty() && s.find('\n') == s.size() - 1;
 }
 
-std::tm localNow() {
-  const std::time_t now = std::time(nullptr);
+// The log folder's name for the minute `ahead` seconds from now, local time,
+// month from 0.
+std::string stampNow(int ahead = 0) {
+  const std::time_t now = std::time(nullptr) + ahead;
   std::tm t{};
   localtime_r(&now, &t);
-  return t;
-}
-
-// The log folder's name for the current minute, local time, month from 0.
-std::string stampNow() {
-  const std::tm t = localNow();
   char buf[64];
   std::snprintf(buf, sizeof buf, "%d-%d-%d-%d-%d", t.tm_year + 1900, t.tm_mon, t.tm_mday, t.tm_hour,
                 t.tm_min);
   return buf;
-}
-
-std::vector<std::string> entries(const fs::path& dir) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-  return out;
 }
 
 // How many descriptors of the process are open on a file named shot.txt.
@@ -101,6 +87,11 @@ int openLogFiles(pid_t pid) {
   for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
     n += fs::read_symlink(e.path(), ec).filename() == "shot.txt" && !ec;
   return n;
+}
+
+void exchange(ChildProcess& kelp, const std::string& message, const std::string& expected) {
+  ASSERT_TRUE(kelp.send(message));
+  EXPECT_EQ(kelp.readExactly(expected.size(), TIMEOUT), expected) << message;
 }
 
 // Closes the input and expects a quiet exit with status 0, after `rest` on
@@ -113,90 +104,68 @@ void expectCleanEnd(ChildProcess& kelp, const std::string& rest, const std::stri
   EXPECT_EQ(kelp.stderrText(), err);
 }
 
-std::string bestShot(double vx, double vy, int spin) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, "BESTSHOT %f %f %d", vx, vy, spin);
-  return buf;
+// The reply for a shot: the shot vector in the record frame. std::to_string
+// writes a double as "%f" does.
+std::string bestShot(const CurlingMoveState& m) {
+  return "BESTSHOT " + std::to_string(m.vx) + " " + std::to_string(-m.vy) + " " +
+         std::to_string(m.spin);
 }
 
-// A record as the server sends it: SETSTATE and POSITION (the stones given
-// in the record frame, the rest 0), each ending with a zero byte.
-struct Record {
-  int shot;
-  std::string setState, position;
-};
-
-Record record(int shot, int end, int lastEnd, int color, std::vector<std::string> xy = {}) {
+// A record as the server sends it: SETSTATE with the words given, then
+// POSITION (the stones given in the record frame, the rest 0), each ending
+// with a zero byte.
+std::string record(const std::string& setState, std::vector<std::string> xy = {}) {
   xy.resize(32, "0");
-  std::string p = "POSITION";
-  for (const std::string& v : xy) p += " " + v;
-  return {shot,
-          "SETSTATE " + std::to_string(shot) + " " + std::to_string(end) + " " +
-              std::to_string(lastEnd) + " " + std::to_string(color) + "\0"s,
-          p + "\0"s};
+  std::string r = "SETSTATE " + setState + "\0POSITION"s;
+  for (const std::string& v : xy) r += " " + v;
+  return r + "\0"s;
 }
 
-const Record MID = record(5, 0, 2, 1, {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
+const auto MID = record("5 0 2 1", {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
 
-// The candidate shots of the record's position: reply text and label.
-std::vector<std::pair<std::string, std::string>> candidateReplies(const Record& r) {
+// The candidate shots of the record's position, as "reply (label)".
+std::vector<std::string> candidates(const std::string& record) {
   Kelp::ClientField f;
-  for (const std::string& m : {r.setState, r.position})
-    (m[0] == 'S' ? Kelp::setStateCommand : Kelp::positionCommand)(
-        Kelp::SplitCommand(m.substr(0, m.size() - 1)), f);
+  for (const std::string& m : KelpTest::split(record, '\0'))
+    Kelp::dispatchMessage(m, Kelp::COMMAND_TABLE, f);
   std::vector<Tree> nodes;
   CurlingGameState(Kelp::ThinkBoard(f)).getCandidates(nodes);
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const Tree& t : nodes) {
-    const CurlingMoveState& m = t.move.move_state;
-    out.emplace_back(bestShot(m.vx, -m.vy, m.spin), m.label);
-  }
+  std::vector<std::string> out;
+  for (const Tree& t : nodes)
+    out.push_back(bestShot(t.move.move_state) + " (" + t.move.move_state.label + ")");
   return out;
 }
 
-struct GoAnswer {
-  std::string diagnostics;  // everything before the reply
-  std::string reply;
-  double seconds = 0;
-};
-
-GoAnswer askGo(ChildProcess& kelp) {
-  GoAnswer a;
+// Asks GO: what came before the reply, the reply, and the seconds it took.
+std::tuple<std::string, std::string, double> askGo(ChildProcess& kelp) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(kelp.send("GO"));
-  const auto upto = kelp.readUntil("BESTSHOT ", milliseconds(60000));
-  a.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!upto) {
-    ADD_FAILURE() << "no BESTSHOT";
-    return a;
-  }
-  a.diagnostics = upto->substr(0, upto->size() - 9);
+  const std::string upto = kelp.readUntil("BESTSHOT ", milliseconds(60000)).value_or("none");
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   // The reply is one write: all of it is there once its first bytes are.
-  a.reply = "BESTSHOT " + kelp.readAvailable(milliseconds(300));
-  return a;
+  return {upto.substr(0, upto.size() - 9), "BESTSHOT " + kelp.readAvailable(milliseconds(300)),
+          took.count()};
 }
 
 // Asks GO on the record and checks the diagnostic line that follows the
 // given headers: a comma, then Count, Size, shot, label, mean, sum, playouts.
-void expectGo(ChildProcess& kelp, const Record& r, const std::string& headers, double minSeconds) {
-  ASSERT_TRUE(kelp.send(r.setState) && kelp.send(r.position));
-  const GoAnswer a = askGo(kelp);
-  ASSERT_EQ(a.diagnostics.substr(0, headers.size()), headers);
-  const std::string line = a.diagnostics.substr(headers.size());
-  ASSERT_TRUE(line.size() > 2 && line.front() == ',' && line.back() == '\n') << line;
-  const std::vector<std::string> f = KelpTest::split(line.substr(1, line.size() - 2), ',');
+void expectGo(ChildProcess& kelp, const std::string& r, const std::string& headers,
+              double minSeconds) {
+  ASSERT_TRUE(kelp.send(r));
+  const auto [line, reply, seconds] = askGo(kelp);
+  ASSERT_EQ(line.substr(0, headers.size() + 1), headers + ",");
+  const std::vector<std::string> f = KelpTest::split(line.substr(headers.size() + 1), ',');
   ASSERT_EQ(f.size(), 7u) << line;
-  for (int i : {4, 5}) EXPECT_TRUE(KelpTest::isDefaultDouble(f[i])) << line;
-  const auto candidates = candidateReplies(r);
-  EXPECT_EQ(f[1], std::to_string(candidates.size())) << "Size is the number of candidates";
-  EXPECT_EQ(f[2], std::to_string(r.shot));
+  EXPECT_TRUE(isOneLine(f[6]) && KelpTest::isDefaultDouble(f[4]) && KelpTest::isDefaultDouble(f[5]))
+      << line;
+  const std::vector<std::string> c = candidates(r);
+  // Size is the number of candidates.
+  EXPECT_EQ(std::tie(f[1], f[2]),
+            std::tuple(std::to_string(c.size()), r.substr(9, r.find(' ', 9) - 9)));
   EXPECT_GE(std::stoul(f[0]), std::stoul(f[6])) << "a child has no more playouts than the root";
-  bool found = false;
-  for (const auto& [reply, label] : candidates) found |= reply == a.reply && label == f[3];
-  EXPECT_TRUE(found) << a.reply << " (" << f[3] << ") is not a candidate of shot " << r.shot;
-  // The search runs its full time before it answers.
-  std::printf("GO at shot %d answered in %.3f s: %s\n", r.shot, a.seconds, a.reply.c_str());
-  EXPECT_GE(a.seconds, minSeconds);
+  EXPECT_NE(std::find(c.begin(), c.end(), reply + " (" + f[3] + ")"), c.end())
+      << reply << " (" << f[3] << ") is not a candidate";
+  EXPECT_GE(seconds, minSeconds) << "the search runs its full time before it answers";
 }
 
 TEST_P(Game, ScriptedGameOverThePipes) {
@@ -208,46 +177,35 @@ TEST_P(Game, ScriptedGameOverThePipes) {
   ChildProcess kelp = start(GetParam(), dir);
   const fs::path logs = dir.path() / GetParam().logDir;
 
-  // Both ISREADYs within one minute: sleep past its end when little is left.
-  if (const int sec = localNow().tm_sec; sec >= 50)
-    std::this_thread::sleep_for(std::chrono::seconds(61 - sec));
-  const std::string before = stampNow();
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  const std::string after = stampNow();
+  // Both ISREADYs within one minute: wait for one with ten seconds left.
+  while (stampNow() != stampNow(10)) std::this_thread::sleep_for(std::chrono::seconds(1));
+  const std::string stamp = stampNow();
+  exchange(kelp, "ISREADY", "READYOK");
   // No line end after the reply, and the header waits in the buffer.
   EXPECT_EQ(kelp.readAvailable(milliseconds(300)), "");
-  const auto stamps = entries(logs);
-  ASSERT_EQ(stamps.size(), 1u);
-  EXPECT_TRUE(stamps[0] == before || stamps[0] == after) << stamps[0];
-  const fs::path shotLog = logs / stamps[0] / "shot.txt";
+  const fs::path shotLog = logs / stamp / "shot.txt";
+  ASSERT_TRUE(fs::exists(shotLog)) << "the folder is named after the local minute";
+  EXPECT_EQ(std::distance(fs::directory_iterator(logs), fs::directory_iterator()), 1);
   EXPECT_EQ(openLogFiles(kelp.pid()), 1);
   // A second ISREADY in the same minute finds its folder and opens nothing
   // (reopening with "w+" would empty the file again).
   KelpTest::writeFile(shotLog, "kept");
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
-  EXPECT_EQ(entries(logs).size(), 1u);
+  exchange(kelp, "ISREADY", "READYOK");
   EXPECT_EQ(openLogFiles(kelp.pid()), 1);
 
   ASSERT_TRUE(kelp.send("NEWGAME\0"s));
   // A header per ISREADY; its closing space is followed directly by the comma.
-  expectGo(kelp, record(0, 0, 2, 0), HEADER + HEADER, GetParam().minSeconds);
+  expectGo(kelp, record("0 0 2 0"), HEADER + HEADER, GetParam().minSeconds);
   // Mid-end, both colours in play; asked twice on the unchanged record.
   for (int i = 0; i < 2; ++i) expectGo(kelp, MID, "", GetParam().minSeconds);
 
-  ASSERT_TRUE(kelp.send("SCORE 1\0TOTALSCORE 1 0\0"s));
-  ASSERT_TRUE(kelp.send("GAMEOVER\0"s));
-  ASSERT_TRUE(kelp.send("GAMEOVER\0"s));
+  ASSERT_TRUE(kelp.send("SCORE 1\0TOTALSCORE 1 0\0GAMEOVER\0GAMEOVER\0"s));
   // Nothing printed by any of them (the unknown word shows they were taken);
   // the file was closed by the first, never written.
-  ASSERT_TRUE(kelp.send("FOO"));
-  EXPECT_EQ(kelp.readExactly(FOO_REPLY.size(), TIMEOUT), FOO_REPLY);
-  EXPECT_EQ(kelp.readAvailable(milliseconds(200)), "");
+  exchange(kelp, "FOO", FOO_REPLY);
   EXPECT_EQ(openLogFiles(kelp.pid()), 0);
   EXPECT_EQ(KelpTest::readFile(shotLog), "kept");
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  exchange(kelp, "ISREADY", "READYOK");
   // The third header is still buffered; it comes out when kelp ends.
   expectCleanEnd(kelp, HEADER);
 }
@@ -259,8 +217,8 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
   // A regular file where the log folder would go: nothing can be made below it.
   KelpTest::writeFile(dir.path() / GetParam().logDir, "");
   ChildProcess kelp = start(GetParam(), dir);
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  EXPECT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  exchange(kelp, "ISREADY", "READYOK");
+  // Nothing more on standard output; the wait lets standard error arrive.
   EXPECT_EQ(kelp.readAvailable(milliseconds(300)), "");
   const std::string err = kelp.stderrText();
   EXPECT_TRUE(isOneLine(err)) << err;
@@ -268,28 +226,25 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
 
   // The fallback reply: the draw to the tee, spin 0, vy in the record frame.
   const CurlingMoveState tee(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
-  // Shot 2 allows one stone of each colour.
-  const Record five =
-      record(2, 0, 8, 0, {"2.375", "4.88", "2.0", "5.0", "2.6", "5.5", "2.9", "4.0", "1.8", "6.0"});
   const std::pair<std::string, std::string> cases[] = {
       {"SETSTATE 16 0 8 0\0"s, "illegal shot number( 16 )"},
       {"SETSTATE -1 0 8 0\0"s, "illegal shot number( -1 )"},
-      {five.setState + five.position, "illegal number of stones( BLACK3t14 )"},
+      // Shot 2 allows one stone of each colour.
+      {record("2 0 8 0", {"2.375", "4.88", "2.0", "5.0", "2.6", "5.5", "2.9", "4.0", "1.8", "6.0"}),
+       "illegal number of stones( BLACK3t14 )"},
   };
   for (const auto& [messages, problem] : cases) {
     ASSERT_TRUE(kelp.send(messages));
-    const GoAnswer a = askGo(kelp);
+    const auto [before, reply, seconds] = askGo(kelp);
     // The first GO's line follows the header.
-    const std::string line =
-        a.diagnostics.substr(a.diagnostics.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
+    const std::string line = before.substr(before.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
     EXPECT_TRUE(isOneLine(line)) << line;
     EXPECT_NE(line.find(problem), std::string::npos) << line;
-    EXPECT_EQ(a.reply, bestShot(tee.vx, -tee.vy, 0));
-    EXPECT_LT(a.seconds, 4.0) << "no search on a record that makes no board";
+    EXPECT_EQ(reply, bestShot(tee));
+    EXPECT_LT(seconds, 4.0) << "no search on a record that makes no board";
   }
   // Still running and reading; only the log failure went to standard error.
-  ASSERT_TRUE(kelp.send("FOO"));
-  EXPECT_EQ(kelp.readExactly(FOO_REPLY.size(), TIMEOUT), FOO_REPLY);
+  exchange(kelp, "FOO", FOO_REPLY);
   expectCleanEnd(kelp, "", err);
 }
 
@@ -297,9 +252,8 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
 // full time.
 TEST(StrongGame, WithoutArgumentsItThinksTheFullTime) {
   TempDir dir;
-  ChildProcess kelp = start({"", "kelp-strong", {}, "", 0.0}, dir);
-  ASSERT_TRUE(kelp.send("ISREADY"));
-  ASSERT_EQ(kelp.readExactly(7, TIMEOUT), "READYOK");
+  ChildProcess kelp = start({"", "kelp-strong", "", "", 0.0}, dir);
+  exchange(kelp, "ISREADY", "READYOK");
   expectGo(kelp, MID, HEADER, 4.5);
   expectCleanEnd(kelp, "");
 }

@@ -32,26 +32,15 @@ class Protocol : public ::testing::TestWithParam<const char*> {
     ASSERT_TRUE(kelp_.send(message));
     EXPECT_EQ(kelp_.readExactly(expected.size(), TIMEOUT), expected) << message;
   }
-  // Closes the input and expects a prompt, quiet exit with status 0 and no
-  // output beyond what was read already.
-  void expectCleanEnd() {
-    kelp_.closeStdin();
-    const auto status = kelp_.wait(TIMEOUT);
-    ASSERT_TRUE(status) << "kelp did not end after its input closed";
-    EXPECT_TRUE(status->exited && status->code == 0);
-    EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
-    EXPECT_EQ(kelp_.stderrText(), "");
-  }
-
   ChildProcess kelp_{std::string(KELP_BINARY_DIR "/") + GetParam()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, Protocol, ::testing::Values("kelp", "kelp-strong"),
-                         [](const auto& info) {
-                           return std::string(info.param) == "kelp" ? "kelp" : "kelp_strong";
-                         });
+                         [](const auto& info) { return info.index ? "kelp_strong" : "kelp"; });
 
-TEST_P(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
+// Unknown words echo their tokens and the raw message; wrong word counts
+// are reported.
+TEST_P(Protocol, RepliesToEveryMessage) {
   exchange("FOO bar", illegal("FOO bar ", "FOO bar"));
   // A command word with the line end glued to it is not the command.
   exchange("GO\n", illegal("GO\n ", "GO\n"));
@@ -59,16 +48,19 @@ TEST_P(Protocol, UnknownWordsEchoTheirTokensAndTheRawMessage) {
   // An empty message is its closing token alone.
   exchange("\0"s, illegal("", ""));
   exchange("showall\0"s, illegal("showall ", "showall"));  // names are case-sensitive
+  // Only single spaces separate words; tabs and carriage returns do not.
+  exchange(" ", illegal("  ", " "));
+  exchange("a\tb\r c", illegal("a\tb\r c ", "a\tb\r c"));
   // One read may hold several zero-terminated messages; empty pieces between
   // zeros are no messages.
   exchange("SETSTATE 1 2 3 4 5\0FOO\0\0BAR baz\0"s,
            "error argment size\n" + illegal("FOO ", "FOO") + illegal("BAR baz ", "BAR baz"));
-  // Every test ends here: a loop that kept reading after end of input
-  // would never exit.
-  expectCleanEnd();
-}
-
-TEST_P(Protocol, WrongWordCountsAreReported) {
+  // A full read is one message, bounded by the bytes read.
+  const std::string word(1020, 'a');
+  exchange("FOO " + word, illegal("FOO " + word + " ", "FOO " + word));
+  // One byte more than a read takes: the rest arrives as the next message.
+  exchange("BAR " + word + "z", illegal("BAR " + word + " ", "BAR " + word) + illegal("z ", "z"));
+  // Wrong word counts; a double space makes an empty word.
   exchange("SETSTATE  1 2 3 4", "error argment size\n");
   std::string p = "POSITION";
   for (int i = 0; i < 31; ++i) p += " 1.5";
@@ -81,15 +73,15 @@ TEST_P(Protocol, WrongWordCountsAreReported) {
   ASSERT_TRUE(kelp_.send(p + " 1.5\n\0"s +
                          "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s));
   EXPECT_EQ(kelp_.readUntil("\nFOO\n", TIMEOUT), illegal("FOO ", "FOO"));
-  expectCleanEnd();
-}
-
-TEST_P(Protocol, FullBufferIsBoundedByTheBytesRead) {
-  const std::string word(1020, 'a');
-  exchange("FOO " + word, illegal("FOO " + word + " ", "FOO " + word));
-  // One byte more than a read takes: the rest arrives as the next message.
-  exchange("BAR " + word + "z", illegal("BAR " + word + " ", "BAR " + word) + illegal("z ", "z"));
-  expectCleanEnd();
+  // Then a prompt, quiet exit with status 0 and no output beyond what was
+  // read already: a loop that kept reading after end of input would never
+  // exit.
+  kelp_.closeStdin();
+  const auto status = kelp_.wait(TIMEOUT);
+  ASSERT_TRUE(status) << "kelp did not end after its input closed";
+  EXPECT_TRUE(status->exited && status->code == 0);
+  EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
+  EXPECT_EQ(kelp_.stderrText(), "");
 }
 
 TEST_P(Protocol, ClosedOutputEndsTheProgramQuietly) {
