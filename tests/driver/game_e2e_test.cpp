@@ -1,5 +1,5 @@
 // Plays games against the built kelp and kelp-strong (each of its searches)
-// over their pipes, as a match server does: one write per request, waiting
+// over their pipes, as a match server does: one write per message, waiting
 // for the reply where one is due. Every GO reply is checked against the
 // candidate shots of the position it was asked on, computed here in-process
 // from the same messages. Messages that print nothing end with a zero byte,
@@ -89,6 +89,11 @@ int openLogFiles(pid_t pid) {
   return n;
 }
 
+// Sends the zero-terminated messages of `messages` one write each.
+void sendEach(ChildProcess& kelp, const std::string& messages) {
+  for (const std::string& m : KelpTest::split(messages, '\0')) ASSERT_TRUE(kelp.send(m + '\0'));
+}
+
 void exchange(ChildProcess& kelp, const std::string& message, const std::string& expected) {
   ASSERT_TRUE(kelp.send(message));
   EXPECT_EQ(kelp.readExactly(expected.size(), TIMEOUT), expected) << message;
@@ -151,7 +156,7 @@ std::tuple<std::string, std::string, double> askGo(ChildProcess& kelp) {
 // given headers: a comma, then Count, Size, shot, label, mean, sum, playouts.
 void expectGo(ChildProcess& kelp, const std::string& r, const std::string& headers,
               double minSeconds) {
-  ASSERT_TRUE(kelp.send(r));
+  sendEach(kelp, r);
   const auto [line, reply, seconds] = askGo(kelp);
   ASSERT_EQ(line.substr(0, headers.size() + 1), headers + ",");
   const std::vector<std::string> f = KelpTest::split(line.substr(headers.size() + 1), ',');
@@ -199,7 +204,7 @@ TEST_P(Game, ScriptedGameOverThePipes) {
   // Mid-end, both colours in play; asked twice on the unchanged record.
   for (int i = 0; i < 2; ++i) expectGo(kelp, MID, "", GetParam().minSeconds);
 
-  ASSERT_TRUE(kelp.send("SCORE 1\0TOTALSCORE 1 0\0GAMEOVER\0GAMEOVER\0"s));
+  sendEach(kelp, "SCORE 1\0TOTALSCORE 1 0\0GAMEOVER\0GAMEOVER\0"s);
   // Nothing printed by any of them (the unknown word shows they were taken);
   // the file was closed by the first, never written.
   exchange(kelp, "FOO", FOO_REPLY);
@@ -234,7 +239,7 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
        "illegal number of stones( BLACK3t14 )"},
   };
   for (const auto& [messages, problem] : cases) {
-    ASSERT_TRUE(kelp.send(messages));
+    sendEach(kelp, messages);
     const auto [before, reply, seconds] = askGo(kelp);
     // The first GO's line follows the header.
     const std::string line = before.substr(before.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
