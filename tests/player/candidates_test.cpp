@@ -8,8 +8,7 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 int count(const std::vector<Tree>& nodes, const std::string& prefix) {
   return static_cast<int>(std::ranges::count_if(

@@ -5,8 +5,7 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {
   // Every fixed target (the empty board) and the guard, come-around and

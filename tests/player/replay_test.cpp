@@ -9,8 +9,7 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 uint64_t candidatesDigest(const CurlingGameState& s) {
   Kelp::Digest d;

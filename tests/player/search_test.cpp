@@ -8,8 +8,7 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 const UCTAlgorithm UCT{SearchParameters{1000, 1, 0.25}};
 

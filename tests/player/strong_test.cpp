@@ -11,8 +11,7 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 TEST(StrongWorker, EverySampleDrawsAFreshErrorAndWorkersDrawDifferently) {
   // WHITE's last stone drawn to the tee beside a BLACK stone 0.25 m from it:
