@@ -15,10 +15,15 @@ inline CurlingGameState position(int turn, const std::vector<Kelp::At>& stones) 
   return CurlingGameState(Kelp::boardWith(turn, stones));
 }
 
+// A root whose children are the candidate shots of s.
+inline Tree rootOf(const CurlingGameState& s) {
+  Tree root;
+  s.getCandidates(root.children);
+  return root;
+}
+
 inline std::vector<Tree> candidates(const CurlingGameState& s) {
-  std::vector<Tree> out;
-  s.getCandidates(out);
-  return out;
+  return rootOf(s).children;
 }
 
 inline void addMove(Kelp::Digest& d, const CurlingMoveState& m) {
@@ -31,10 +36,8 @@ inline void addMove(Kelp::Digest& d, const CurlingMoveState& m) {
 inline void addTree(Kelp::Digest& d, const Tree& t) {
   addMove(d, t.move.move_state);
   const UCTState& s = t.move.uct_state;
-  d.add(int64_t{s.visits});
-  d.add(int64_t{s.playouts});
-  d.add(s.sum);
-  d.add(s.mean);
+  for (uint32_t n : {s.visits, s.playouts}) d.add(int64_t{n});
+  for (double v : {s.sum, s.mean}) d.add(v);
   d.add(static_cast<int64_t>(t.children.size()));
   for (const Tree& c : t.children) addTree(d, c);
 }

@@ -5,17 +5,15 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 TEST(ShotVector, DrawsRestOnTheirTargetsAndHitsReachTheirStone) {
   // Every fixed target (the empty board) and the guard, come-around and
   // freeze targets of two stones, both spins, thrown without error.
   std::vector<Tree> draws = candidates(position(16, {}));
   for (Tree& t : candidates(position(10, {{WHITE, -0.7, -2.0}, {BLACK, 0.6, 0.9}}))) {
-    if (t.move.move_state.label.find("WEAK") == std::string::npos &&
-        t.move.move_state.label.find("STRONG") == std::string::npos)
-      draws.push_back(t);
+    const std::string& l = t.move.move_state.label;
+    if (!l.starts_with("WEAK") && !l.starts_with("STRONG")) draws.push_back(t);
   }
   ASSERT_EQ(draws.size(), 22u + 22u + 6u);
   for (const Tree& t : draws) {

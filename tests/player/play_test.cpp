@@ -14,31 +14,29 @@ namespace {
 const CurlingGameState OPEN_BUTTON =
     position(1, {{Kelp::BLACK, 0.9, 0.3}, {Kelp::BLACK, -0.8, 0.6}});
 
-// WHITE's result of throwing the returned shot (record frame) once.
-int throwOnce(const Move& chosen, Kelp::DsfmtEngine& engine) {
-  Kelp::ShotVector shot = chosen.move_state.shot();
-  shot.vy = -shot.vy;  // back to the board frame
-  CurlingGameState next = OPEN_BUTTON;
-  next.executeShot(shot, engine);
-  return CurlingGameState::reward(OPEN_BUTTON, next);
-}
-
-void expectCounts(const ThinkResult& r) {
+// Checks the counts of a search's result and returns WHITE's total over n
+// throws of the chosen shot (answered in the record frame).
+int expectCountsAndThrow(const ThinkResult& r, uint32_t seed, int n) {
+  const CurlingMoveState& m = std::get<0>(r).move_state;
   EXPECT_EQ(std::get<2>(r), 54);
   // Every root candidate was tried; how many iterations more fit in the
   // time depends on the machine's load, not on the search.
   EXPECT_GE(std::get<1>(r), 54);
-  EXPECT_GT(std::get<0>(r).uct_state.mean, 0.0) << std::get<0>(r).move_state.label;
+  EXPECT_GT(std::get<0>(r).uct_state.mean, 0.0) << m.label;
+  Kelp::DsfmtEngine engine(seed);
+  int total = 0;
+  for (int i = 0; i < n; ++i) {
+    CurlingGameState next = OPEN_BUTTON;
+    next.executeShot(Kelp::ShotVector{m.vx, -m.vy, m.spin}, engine);
+    total += CurlingGameState::reward(OPEN_BUTTON, next);
+  }
+  return total;
 }
 
 TEST(Play, FlatPlayerDrawsForTheWinningLastStone) {
-  PrimitiveR flat(100, 400, 0.25);
-  const ThinkResult r = flat.Think(OPEN_BUTTON);
-  expectCounts(r);
-  Kelp::DsfmtEngine engine(2024);
-  int total = 0;
-  for (int i = 0; i < 200; ++i) total += throwOnce(std::get<0>(r), engine);
-  EXPECT_GT(total, 100) << std::get<0>(r).move_state.label;  // scores on average
+  const ThinkResult r = PrimitiveR(100, 400, 0.25).Think(OPEN_BUTTON);
+  EXPECT_GT(expectCountsAndThrow(r, 2024, 200), 100)  // scores on average
+      << std::get<0>(r).move_state.label;
 }
 
 TEST(Play, UctPlayerChoosesAShotThatScoresUnderItsOwnError) {
@@ -50,12 +48,9 @@ TEST(Play, UctPlayerChoosesAShotThatScoresUnderItsOwnError) {
     const uint32_t previous = Kelp::timeSeed();
     while (Kelp::timeSeed() == previous) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const uint32_t seed = Kelp::timeSeed();
-    Pebble_original uct(400, 0.25);
-    const ThinkResult r = uct.Think(OPEN_BUTTON);
+    const ThinkResult r = Pebble_original(400, 0.25).Think(OPEN_BUTTON);
     if (Kelp::timeSeed() != seed) continue;
-    expectCounts(r);
-    Kelp::DsfmtEngine engine(seed);
-    EXPECT_EQ(throwOnce(std::get<0>(r), engine), 1) << std::get<0>(r).move_state.label;
+    EXPECT_EQ(expectCountsAndThrow(r, seed, 1), 1) << std::get<0>(r).move_state.label;
     return;
   }
   FAIL() << "no search ran within one second";

@@ -3,17 +3,13 @@
 // playouts and the statistics of a fixed number of seeded UCT iterations must
 // be exactly those recorded with the digests. Speed work on candidate
 // generation or on the physics must keep them.
-#include <gtest/gtest.h>
-
-#include <cinttypes>
-#include <cstdio>
+#include <tuple>
 
 #include "fixture.h"
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 uint64_t candidatesDigest(const CurlingGameState& s) {
   Kelp::Digest d;
@@ -26,8 +22,7 @@ uint64_t candidatesDigest(const CurlingGameState& s) {
 // Iterations as a seeded worker runs them, without its clock.
 uint64_t iterationsDigest(const CurlingGameState& s, std::vector<Tree>& scratch) {
   const UCTAlgorithm uct{SearchParameters{0, 1, 0.25}};
-  Tree root;
-  s.getCandidates(root.children);
+  Tree root = rootOf(s);
   const Kelp::DsfmtEngine engine(77);
   for (int i = 0; i < 300; ++i) uct.Iterate(s, root, scratch, engine);
   return treeDigest(root);
@@ -45,10 +40,7 @@ TEST(SearchReplay, CandidatesPlayoutsAndIterationsGiveTheRecordedDigests) {
     playouts.add(Playout(empty, scratch, Kelp::DsfmtEngine(seed)));
     playouts.add(Playout(midEnd, scratch, Kelp::DsfmtEngine(seed)));
   }
-  const struct {
-    const char* what;
-    uint64_t got, expected;
-  } cases[] = {
+  const std::tuple<const char*, uint64_t, uint64_t> cases[] = {
       {"empty", candidatesDigest(empty), 0xeba74244cb49ec35ull},
       {"early", candidatesDigest(early), 0x5101f68d60e0bfefull},
       {"mid-end", candidatesDigest(midEnd), 0x9c59436bc052305cull},
@@ -57,10 +49,8 @@ TEST(SearchReplay, CandidatesPlayoutsAndIterationsGiveTheRecordedDigests) {
       {"uct empty", iterationsDigest(empty, scratch), 0x86deb099e3849cefull},
       {"uct mid-end", iterationsDigest(midEnd, scratch), 0x363cbee1fb936592ull},
   };
-  for (const auto& c : cases) {
-    std::printf("%-12s 0x%016" PRIx64 "\n", c.what, c.got);
-    EXPECT_EQ(c.got, c.expected) << c.what;
-  }
+  for (const auto& [what, got, expected] : cases)
+    EXPECT_EQ(got, expected) << what << " 0x" << std::hex << got;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The UCT and flat searches and the players' parallel search: statistics,
-// selection, expansion, the merge and the choice of the best child.
+// selection, expansion, the shuffle, the merge and the choice of the best
+// child.
 #include <atomic>
 
 #include "fixture.h"
@@ -7,101 +8,90 @@
 
 namespace {
 
-using Kelp::BLACK;
-using Kelp::WHITE;
+using Kelp::BLACK, Kelp::WHITE;
 
 const UCTAlgorithm UCT{SearchParameters{1000, 1, 0.25}};
-
-Tree rootOf(const CurlingGameState& s) {
-  Tree root;
-  s.getCandidates(root.children);
-  return root;
-}
 
 TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   // Whatever number of iterations the clock allows, the tree is the one that
   // as many iterations give, each handed the engine fresh from its seed.
   const CurlingGameState s = position(3, {{BLACK, 0.1, 0.2}, {WHITE, -0.5, -0.4}});
   const Tree searched = UCTAlgorithm{SearchParameters{150, 1, 0.25}}.SearchSeeded(s, rootOf(s), 5);
-  const uint32_t n = searched.move.uct_state.playouts;
-  ASSERT_GE(n, 2u);
+  ASSERT_GE(searched.move.uct_state.playouts, 2u);
   Tree replayed = rootOf(s);
   std::vector<Tree> scratch;
-  for (uint32_t i = 0; i < n; ++i) UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
+  for (uint32_t i = 0; i < searched.move.uct_state.playouts; ++i)
+    UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
   EXPECT_EQ(treeDigest(searched), treeDigest(replayed));
 }
 
 TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   const CurlingGameState s = position(6, {{BLACK, 0.1, 0.2}, {WHITE, -0.5, -0.4}});
+  const std::vector<Tree> list = candidates(s);
   Tree root;
-  root.children.push_back(rootOf(s).children.front());  // the only child: always chosen
-  Tree& child = root.children[0];
+  root.children = {list.front()};  // the only child: always chosen
+  const UCTState& child = root.children[0].move.uct_state;
   std::vector<Tree> scratch;
   scratch.reserve(SCRATCH_CAPACITY);
   Kelp::DsfmtEngine engine(99);
   UCT.Iterate(s, root, scratch, engine);
-  EXPECT_TRUE(child.children.empty());  // the first choice ends in a playout
-  const double playout = child.move.uct_state.sum;
+  EXPECT_TRUE(root.children[0].children.empty());  // the first choice ends in a playout
+  const double playout = child.sum;
   for (int i = 0; i < 30; ++i) {
     engine.next32();
     UCT.Iterate(s, root, scratch, engine);
   }
-  double below = 0.0;
-  uint32_t belowVisits = 0;
-  for (const Tree& g : child.children) {
-    below += g.move.uct_state.sum;
-    belowVisits += g.move.uct_state.visits;
-  }
-  EXPECT_EQ(belowVisits, 30u);
-  EXPECT_EQ(child.move.uct_state.visits, 31u);
-  EXPECT_EQ(child.move.uct_state.playouts, 31u);
-  EXPECT_EQ(child.move.uct_state.sum, playout - below);  // seen from the other side
+  UCTState below;
+  for (const Tree& g : root.children[0].children) addStatistics(below, g.move.uct_state);
+  EXPECT_EQ(std::tuple(below.visits, child.visits, child.playouts), std::tuple(30u, 31u, 31u));
+  EXPECT_EQ(child.sum, playout - below.sum);  // seen from the other side
   EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
-  // Two root children with the given statistics; which does the next
-  // iteration visit?
-  const auto next = [&](UCTState a, UCTState b, uint32_t playouts) {
+  // Which of two root children with the given statistics does the next
+  // iteration visit? Exploration grows with ln N, N the parent's playouts:
+  // with N = 3 the second child (two visits, mean 0.115) scores above the
+  // first (one visit, mean 0); ln(N + 1) would reverse that. Equal scores
+  // pick the earlier child; a strictly better later one wins.
+  const struct {
+    UCTState a, b;
+    uint32_t playouts, visited;
+  } rows[] = {{{1, 1, 0.0, 0.0}, {2, 2, 0.23, 0.115}, 3, 1},
+              {{1, 1, 0.0, 0.0}, {1, 1, 0.0, 0.0}, 2, 0},
+              {{1, 1, 0.0, 0.0}, {1, 1, 0.0, 1e-9}, 2, 1}};
+  for (const auto& r : rows) {
     Tree two;
-    two.children = {rootOf(s).children[6], rootOf(s).children[7]};
-    two.children[0].move.uct_state = a;
-    two.children[1].move.uct_state = b;
-    two.move.uct_state.playouts = playouts;
+    two.children = {list[6], list[7]};
+    two.children[0].move.uct_state = r.a;
+    two.children[1].move.uct_state = r.b;
+    two.move.uct_state.playouts = r.playouts;
     UCT.Iterate(s, two, scratch, engine);
-    return two.children[1].move.uct_state.visits > b.visits ? 1 : 0;
-  };
-  // Exploration grows with ln N, N the parent's playouts: with N = 3 the
-  // second child (two visits, mean 0.115) scores above the first (one
-  // visit, mean 0); ln(N + 1) would reverse that.
-  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {2, 2, 0.23, 0.115, 0.0}, 3), 1);
-  // Equal scores pick the earlier child; a strictly better later one wins.
-  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 0.0, 0.0}, 2), 0);
-  EXPECT_EQ(next({1, 1, 0.0, 0.0, 0.0}, {1, 1, 0.0, 1e-9, 0.0}, 2), 1);
+    EXPECT_EQ(two.children[1].move.uct_state.visits - r.b.visits, r.visited) << r.playouts;
+  }
 }
 
 TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
   // Two throws left: each child's shot, then a playout of one throw.
   const CurlingGameState s = position(2, {{BLACK, 0.0, 0.5}, {WHITE, 0.4, -1.0}});
   const Tree searched = Primitive{SearchParameters{100, 1, 0.25}}.SearchSeeded(s, rootOf(s), 11);
+  ASSERT_GE(searched.move.uct_state.playouts, 2u);
   // The same playouts one after another, pass by pass (every child one
   // playout in turn): the throws advance one engine, each playout starts
   // from a copy of it as it stands.
   Tree replayed = rootOf(s);
+  const size_t n = replayed.children.size();
   Kelp::DsfmtEngine e(11);
   std::vector<Tree> scratch;
-  for (uint32_t n = 0; n < searched.move.uct_state.playouts; ++n) {
-    UCTState& st = replayed.children[n % replayed.children.size()].move.uct_state;
+  for (uint32_t k = 0; k < searched.move.uct_state.playouts; ++k) {
+    Move& m = replayed.children[k % n].move;
     CurlingGameState next = s;
-    next.executeShot(replayed.children[n % replayed.children.size()].move.move_state, e);
-    next = Playout(next, scratch, e);
-    st.sum += CurlingGameState::reward(s, next);
-    st.visits += 1;
+    next.executeShot(m.move_state, e);
+    m.uct_state.sum += CurlingGameState::reward(s, Playout(next, scratch, e));
+    m.uct_state.visits += 1;
   }
-  ASSERT_GE(searched.move.uct_state.playouts, 2u);
-  for (size_t i = 0; i < replayed.children.size(); ++i) {
-    EXPECT_EQ(searched.children[i].move.uct_state.visits,
-              replayed.children[i].move.uct_state.visits);
-    EXPECT_NEAR(searched.children[i].move.uct_state.sum, replayed.children[i].move.uct_state.sum,
-                1e-9)
-        << "child " << i;
+  for (size_t i = 0; i < n; ++i) {
+    const UCTState &got = searched.children[i].move.uct_state,
+                   &want = replayed.children[i].move.uct_state;
+    EXPECT_EQ(got.visits, want.visits) << i;
+    EXPECT_NEAR(got.sum, want.sum, 1e-9) << i;
   }
 }
 
@@ -113,77 +103,83 @@ TEST(Primitive, APassIsCutByTheTimeLimit) {
   for (int k = 0; k < 20; ++k) s.getCandidates(root.children);
   const Tree searched = Primitive{SearchParameters{1, 1, 0.25}}.SearchSeeded(s, root, 3);
   const uint32_t n = searched.move.uct_state.playouts;
-  EXPECT_GE(n, 1u);
-  EXPECT_LT(n, root.children.size());
+  EXPECT_TRUE(n >= 1 && n < root.children.size()) << n;
   for (size_t i = 0; i < root.children.size(); ++i)
     EXPECT_EQ(searched.children[i].move.uct_state.visits, i < n ? 1u : 0u) << i;
 }
 
-// A stand-in search that marks the copy of the root it was given.
-struct MarkingSearch {
+// A stand-in worker: the k-th call reports k iterations (whatever order the
+// workers run in) and gives child i i + 1 visits and a sum of 1.
+std::atomic<uint32_t> workerCalls{0};
+struct StandInSearch {
   Tree Search(CurlingGameState, Tree root) const {
-    root.move.uct_state.playouts += 5;
-    for (size_t i = 0; i < root.children.size(); ++i) {
+    root.move.uct_state.playouts = ++workerCalls;
+    for (size_t i = 0; i < root.children.size(); ++i)
       root.children[i].move.uct_state = UCTState{static_cast<uint32_t>(i + 1), 0, 1.0, 0.0, 0.0};
-    }
     return root;
   }
 };
 
 TEST(ParallelSearch, MergesFourWorkersInShuffledOrderInSinglePrecision) {
   Tree root;
-  for (const char* label : {"0", "1", "2", "3", "4"}) {
-    root.children.emplace_back();
-    root.children.back().move.move_state.label = label;
-  }
-  const Tree merged = ParallelSearch(MarkingSearch{}, position(16, {}), root);
-  EXPECT_EQ(merged.move.uct_state.playouts, 20u);  // the sum of the four workers
+  root.children.resize(5);
+  for (int i = 0; i < 5; ++i) root.children[i].move.move_state.label = std::to_string(i);
+  workerCalls = 0;
+  const Tree merged = ParallelSearch(StandInSearch{}, position(16, {}), root);
+  EXPECT_EQ(merged.move.uct_state.playouts, 1u + 2 + 3 + 4);
   EXPECT_EQ(merged.move.uct_state.mean, 0.0);
-  const char* shuffled[] = {"4", "0", "3", "1", "2"};
+  // std::shuffle with a default-seeded std::mt19937 (first outputs 3499211612,
+  // 581869302, 3890346734, 3586334585): 01234 -> 10234 -> 20134 -> 20314 ->
+  // 40312.
+  std::string order;
   for (size_t i = 0; i < 5; ++i) {
     const UCTState& st = merged.children[i].move.uct_state;
-    EXPECT_EQ(merged.children[i].move.move_state.label, shuffled[i]);
+    order += merged.children[i].move.move_state.label;
     EXPECT_EQ(st.visits, 4 * (i + 1));
     EXPECT_EQ(st.mean, static_cast<double>(4.0f / (4.0f * (i + 1))));
   }
-  EXPECT_EQ(merged.children[2].move.uct_state.mean, 0.3333333432674408);  // 4 over 12
+  EXPECT_EQ(order, "40312");
 }
 
-// Stand-in workers that return 1, 2, 3 and 4 iterations, in whatever order
-// they run; child i gets i + 1 visits.
-std::atomic<uint32_t> workerCalls{0};
-struct CountingSearch {
-  Tree Search(CurlingGameState, Tree root) const {
-    root.move.uct_state.playouts = ++workerCalls;
-    for (size_t i = 0; i < root.children.size(); ++i)
-      root.children[i].move.uct_state = UCTState{static_cast<uint32_t>(i + 1), 0, 0.0, 0.0, 0.0};
-    return root;
+TEST(Shuffle, DrawRejectsOnlyTheIncompleteLastBlock) {
+  // Outputs of a scripted generator and the draw for i. i = 2: 0xFFFFFFFF / 3
+  // reaches the limit 0xFFFFFFFF / 3, drawn again; i = 3: 0xFFFFFFFF mod 4 = 3
+  // = i, every block complete; i = 5: 4294967292 / 6 = 715827882 = the limit.
+  const struct {
+    uint32_t i, first, second, draw, calls;
+  } rows[] = {{2, 0xFFFFFFFFu, 7u, 1u, 2},
+              {3, 0xFFFFFFFFu, 0u, 3u, 1},
+              {5, 4294967292u, 4294967291u, 4294967291u % 6, 2}};
+  for (const auto& r : rows) {
+    uint32_t calls = 0;
+    auto script = [&] { return ++calls == 1 ? r.first : r.second; };
+    EXPECT_EQ(shuffleDraw(script, r.i), r.draw) << r.i;
+    EXPECT_EQ(calls, r.calls) << r.i;
   }
-};
+}
 
 TEST(Think, CountIsTheWorkersSumAndEachPlayerChoosesByItsOwnRule) {
   const CurlingGameState s = position(10, {{WHITE, 0.2, 0.1}});
   workerCalls = 0;
-  const ThinkResult r = thinkWith(CountingSearch{}, s, &Pebble_original::choose);
+  const ThinkResult r = thinkWith(StandInSearch{}, s, &Pebble_original::choose);
   EXPECT_EQ(std::get<1>(r), 1 + 2 + 3 + 4);
   EXPECT_EQ(std::get<2>(r), 38);
   Tree expected = rootOf(s);
-  shuffleChildren(expected.children);
+  shuffleChildren(expected.children);  // a fresh generator every call: the same order
   const CurlingMoveState& most = expected.children.back().move.move_state;  // 4 * 38 visits
   EXPECT_EQ(std::get<0>(r).move_state.label, most.label);
   EXPECT_EQ(std::get<0>(r).move_state.vy, -most.vy);
   EXPECT_EQ(std::get<0>(r).uct_state.visits, 4u * 38);
-
-  // Two children: one with more visits, the other with the higher mean.
+  // Two children, either way round: one with more visits, the other with
+  // the higher mean.
   Tree two;
   two.children.resize(2);
-  two.children[0].move.uct_state = UCTState{9, 9, 4.5, 0.5, 0.0};
-  two.children[1].move.uct_state = UCTState{3, 3, 4.5, 1.5, 0.0};
-  EXPECT_EQ(&Pebble_original::choose(two), &two.children[0]);
-  EXPECT_EQ(&PrimitiveR::choose(two), &two.children[1]);
-  std::swap(two.children[0].move, two.children[1].move);
-  EXPECT_EQ(&Pebble_original::choose(two), &two.children[1]);
-  EXPECT_EQ(&PrimitiveR::choose(two), &two.children[0]);
+  for (int more = 0; more < 2; ++more) {
+    two.children[more].move.uct_state = UCTState{9, 9, 4.5, 0.5, 0.0};
+    two.children[1 - more].move.uct_state = UCTState{3, 3, 4.5, 1.5, 0.0};
+    EXPECT_EQ(&Pebble_original::choose(two), &two.children[more]);
+    EXPECT_EQ(&PrimitiveR::choose(two), &two.children[1 - more]);
+  }
 }
 
 }  // namespace
