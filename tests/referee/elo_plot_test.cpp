@@ -25,11 +25,8 @@ using nlohmann::json;
 // A steady series: after every pair of games, a 45 % / 30 % / 25 % split.
 std::vector<EloEstimate> steadySeries(int pairs) {
   std::vector<EloEstimate> out;
-  for (int p = 1; p <= pairs; ++p) {
-    const std::int64_t n = 2 * p;
-    const std::int64_t w = n * 45 / 100;
-    const std::int64_t d = n * 30 / 100;
-    out.push_back(estimateElo({w, d, n - w - d}));
+  for (std::int64_t n = 2; n <= 2 * pairs; n += 2) {
+    out.push_back(estimateElo({n * 45 / 100, n * 30 / 100, n - n * 45 / 100 - n * 30 / 100}));
   }
   return out;
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -55,12 +54,11 @@ TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
   if (std::system("rsvg-convert --version > /dev/null 2>&1") != 0) {
     GTEST_SKIP() << "rsvg-convert (librsvg2-bin) is not installed";
   }
-  const std::string dir = KELP_BINARY_DIR "/test-output/referee-pictures";
-  std::filesystem::remove_all(dir);
-  const std::string fake = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
+  const std::string dir = KelpTest::outDir("referee-pictures");
   MatchConfig c;
-  c.commands[0] = {"python3", fake, "--script", "ok"};
-  c.commands[1] = {"python3", fake, "--script", "draw:0.8:0.6,draw:0.5:-12"};  // then short
+  // B: a throw into the house, then short of the drawn part of the sheet.
+  c.commands = {KelpTest::words(KelpTest::FAKE + " --script ok"),
+                KelpTest::words(KelpTest::FAKE + " --script draw:0.8:0.6,draw:0.5:-12")};
   c.outDir = dir;
   c.seed = 4;
   c.maxThrows = 6;

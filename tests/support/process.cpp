@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -57,9 +58,7 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
   const int e = ::posix_spawn(&pid_, executable.c_str(), &fa, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&fa);
   posix_spawnattr_destroy(&attr);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
+  for (int fd : {in[0], out[1], err[1]}) ::close(fd);
   if (e != 0) {
     for (int fd : {in[1], out[0], err[0]}) ::close(fd);
     throw std::runtime_error("cannot start " + executable + ": " + std::strerror(e));
@@ -166,10 +165,8 @@ std::optional<std::string> ChildProcess::readAll(milliseconds timeout) {
 }
 
 std::string ChildProcess::readAvailable(milliseconds quiet) {
-  if (auto all = readAll(quiet)) return *all;
-  std::string some;
-  some.swap(out_);
-  return some;
+  // Unless the output ended in time, whatever came.
+  return readAll(quiet).value_or(std::exchange(out_, {}));
 }
 
 std::optional<ExitStatus> ChildProcess::wait(milliseconds timeout) {
