@@ -15,6 +15,7 @@
 namespace Kelp {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::AnyOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -25,11 +26,8 @@ using nlohmann::json;
 // A steady series: after every pair of games, a 45 % / 30 % / 25 % split.
 std::vector<EloEstimate> steadySeries(int pairs) {
   std::vector<EloEstimate> out;
-  for (int p = 1; p <= pairs; ++p) {
-    const std::int64_t n = 2 * p;
-    const std::int64_t w = n * 45 / 100;
-    const std::int64_t d = n * 30 / 100;
-    out.push_back(estimateElo({w, d, n - w - d}));
+  for (std::int64_t n = 2; n <= 2 * pairs; n += 2) {
+    out.push_back(estimateElo({n * 45 / 100, n * 30 / 100, n - n * 45 / 100 - n * 30 / 100}));
   }
   return out;
 }
@@ -46,17 +44,17 @@ TEST(EloPlot, IsWellFormedSvgThatRendersAtItsSize) {
         svg, played ? steadySeries(150) : std::vector<EloEstimate>{estimateElo({})}, options));
     const json pic = KelpTest::probeSvg(svg.string());
     ASSERT_FALSE(pic.is_discarded()) << played;
-    EXPECT_EQ(pic["width"], 640);
-    EXPECT_EQ(pic["height"], 400);
+    EXPECT_TRUE(pic["width"] == 640 && pic["height"] == 400) << pic;
     EXPECT_EQ(pic["title"], options.title) << "escaped in the file, intact when parsed";
     EXPECT_GE(pic["texts"], 8) << "tick labels";
     const std::string classes = pic["classes"].dump();
-    for (const char* c : {"line.zero", "text.xlabel", "text.ylabel", "rect.frame"}) {
-      EXPECT_THAT(classes, HasSubstr(c));
+    const std::pair<const char*, bool> parts[] = {
+        {"line.zero", true},    {"text.xlabel", true}, {"text.ylabel", true},
+        {"rect.frame", true},   {"interval", played},  {"polyline.estimate", played},
+        {"text.empty", !played}};
+    for (const auto& [part, shown] : parts) {
+      EXPECT_EQ(classes.find(part) != std::string::npos, shown) << part << " in " << classes;
     }
-    EXPECT_EQ(classes.find("polyline.estimate") != std::string::npos, played) << classes;
-    EXPECT_EQ(classes.find("interval") != std::string::npos, played) << classes;
-    EXPECT_EQ(classes.find("text.empty") != std::string::npos, !played) << classes;
   }
   EXPECT_FALSE(writeEloPlot(svg.parent_path() / "missing-dir" / "elo.svg", steadySeries(3)));
 }
@@ -68,9 +66,8 @@ TEST(EloPlot, UnboundedValuesGiveFiniteCoordinates) {
   for (const MatchCounts& first : {MatchCounts{4, 0, 0}, MatchCounts{0, 0, 4}}) {
     const std::string svg =
         eloPlotSvg(std::vector<EloEstimate>{estimateElo(first), estimateElo({0, 6, 0})}, options);
-    EXPECT_THAT(svg, HasSubstr("class=\"interval-clipped\""));
-    EXPECT_THAT(svg, HasSubstr("class=\"clipped\""));
-    EXPECT_THAT(svg, Not(AnyOf(HasSubstr("nan"), HasSubstr("inf")))) << svg;
+    EXPECT_THAT(svg, AllOf(HasSubstr("class=\"interval-clipped\""), HasSubstr("class=\"clipped\""),
+                           Not(AnyOf(HasSubstr("nan"), HasSubstr("inf")))));
   }
   options.eloLimit = std::nan("");
   EXPECT_THAT(eloPlotSvg(steadySeries(20), options),

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 
 #include "referee/match.h"
 #include "referee_run.h"
@@ -42,30 +43,32 @@ void expectMatchesRecord(const json& pic, const json& stones) {
     EXPECT_NEAR(s["r"].get<double>(), scale * 0.145, 0.2);
     EXPECT_EQ(s["engine"], slot % 2 == 0 ? "A" : "B") << "A threw first: the even slots";
     const int r = s["rendered"][0], g = s["rendered"][1], b = s["rendered"][2];
-    if (slot % 2 == 0) {
-      EXPECT_TRUE(r > 150 && g < 80 && b < 80) << "A is red, slot " << slot << ": " << s;
-    } else {
-      EXPECT_TRUE(r > 200 && g > 170 && b < 80) << "B is yellow, slot " << slot << ": " << s;
-    }
+    const bool red = r > 150 && g < 80 && b<80, yellow = r> 200 && g > 170 && b < 80;
+    EXPECT_TRUE(slot % 2 == 0 ? red : yellow) << "A is red, B yellow; slot " << slot << ": " << s;
   }
   for (int k = 0; k < 16; ++k) EXPECT_EQ(drawn.count(k) == 1, !stones[k].is_null()) << k;
 }
 
+// A picture that cannot be written is reported and the match goes on.
 TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
-  if (std::system("rsvg-convert --version > /dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "rsvg-convert (librsvg2-bin) is not installed";
-  }
-  const std::string dir = KELP_BINARY_DIR "/test-output/referee-pictures";
-  std::filesystem::remove_all(dir);
-  const std::string fake = KELP_SOURCE_DIR "/tests/referee/fake_engine.py";
+  const std::string dir = KelpTest::outDir("referee-pictures");
+  std::filesystem::create_directories(dir + "/end00-shot00.svg");  // a folder where it goes
   MatchConfig c;
-  c.commands[0] = {"python3", fake, "--script", "ok"};
-  c.commands[1] = {"python3", fake, "--script", "draw:0.8:0.6,draw:0.5:-12"};  // then short
+  // B: a throw into the house, then short of the drawn part of the sheet.
+  c.commands = {KelpTest::words(KelpTest::FAKE + " --script ok"),
+                KelpTest::words(KelpTest::FAKE + " --script draw:0.8:0.6,draw:0.5:-12")};
   c.outDir = dir;
   c.seed = 4;
   c.maxThrows = 6;
-  Match match(c, nullptr);
+  std::ostringstream progress;
+  Match match(c, &progress);
   ASSERT_EQ(exitStatus(match.run()), 0);
+  EXPECT_NE(progress.str().find("cannot write picture " + dir + "/end00-shot00.svg\n"),
+            std::string::npos)
+      << progress.str();
+  if (std::system("rsvg-convert --version > /dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "rsvg-convert (librsvg2-bin) is not installed";
+  }
   const std::vector<json> rec = KelpTest::jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 6u);
   for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice

@@ -36,8 +36,7 @@ TEST(Resume, AFolderTravelsWholeAndCannotWriteOutsideItsPlace) {
   ASSERT_TRUE(unpackFolder(*packed, to.string(), why)) << why;
   EXPECT_EQ(readFile(to / "record.jsonl"), "{}\n");
   EXPECT_EQ(readFile(to / "engine-a" / "log" / "0.txt"), std::string("a\0b", 3));
-  EXPECT_TRUE(fs::is_directory(to / "engine-b"));
-  EXPECT_FALSE(fs::exists(to / "stale.txt"));
+  EXPECT_TRUE(fs::is_directory(to / "engine-b") && !fs::exists(to / "stale.txt"));
 
   // A damaged or hostile packet: paths leaving the folder, cut sizes.
   const auto entry = [](const std::string& path) {
@@ -73,23 +72,13 @@ TEST(Resume, TheFolderHoldsWhatTheSeriesNeedsToGoOn) {
 
   // Games 1 and 3 finished; game 2 was running (its folder half written);
   // the referee died while writing game 4's line.
-  GameResult g1;
-  g1.number = 1;
-  g1.seed = pairSeed(c.seed, 0);
-  g1.ends = {{SIDE_B, 2}, {-1, 0}, {SIDE_A, 1}};
-  g1.total = {1, 2};
-  g1.result = -1;
-  GameResult g3 = g1;
-  g3.number = 3;
-  g3.seed = pairSeed(c.seed, 2);
-  g3.forfeit = SIDE_B;
-  g3.faults = {0, 2};
-  g3.result = 1;
-  {
-    GameJournal journal(c.match.outDir);
-    ASSERT_TRUE(journal.append(g1));
-    ASSERT_TRUE(journal.append(g3));
-  }
+  // number, seed, aFirst, ends, total, result, forfeit, faults, error, interrupted
+  const std::vector<EndScore> ends = {{SIDE_B, 2}, {-1, 0}, {SIDE_A, 1}};
+  const GameResult g1(1, pairSeed(c.seed, 0), true, ends, std::array{1, 2}, -1, FORFEIT_NONE,
+                      std::array{0, 0}, "", false);
+  GameResult g3(3, pairSeed(c.seed, 2), true, ends, std::array{1, 2}, 1, SIDE_B, std::array{0, 2},
+                "", false);
+  for (const GameResult& g : {g1, g3}) ASSERT_TRUE(GameJournal(c.match.outDir).append(g));
   std::ofstream(c.match.outDir + "/games.jsonl", std::ios::app) << R"({"game":4,"se)";
   for (const char* game : {"game-001", "game-002", "game-003"}) {
     write(fs::path(c.match.outDir) / game / "record.jsonl", "{}\n");

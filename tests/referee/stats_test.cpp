@@ -13,22 +13,10 @@
 namespace Kelp {
 namespace {
 
+using ::testing::AnyOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 constexpr std::optional<double> NONE;
-
-void expectNear(const std::optional<double>& actual, std::optional<double> expected,
-                const char* what) {
-  ASSERT_EQ(actual.has_value(), expected.has_value()) << what;
-  if (expected) {
-    EXPECT_NEAR(*actual, *expected, 1e-3) << what;
-  }
-}
-
-void expectNoNonFiniteText(const std::string& text) {
-  EXPECT_THAT(text, Not(HasSubstr("nan")));
-  EXPECT_THAT(text, Not(HasSubstr("inf")));
-}
 
 // Worked by hand from s = (W + D/2) / N, var = (W (1-s)^2 + D (1/2-s)^2 +
 // L s^2) / N, se = sqrt(var / N), bounds e(s -/+ 1.959964 se):
@@ -57,36 +45,30 @@ TEST(EloEstimate, HandComputedCountsAndTheirWords) {
   for (const EloCase& k : ELO_CASES) {
     const MatchCounts& c = k.counts;
     SCOPED_TRACE(testing::Message() << c.wins << "/" << c.draws << "/" << c.losses);
-    const EloEstimate e = estimateElo(c);
-    expectNear(e.elo, k.elo, "elo");
-    expectNear(e.low, k.low, "low");
-    expectNear(e.high, k.high, "high");
+    // Swapping wins and losses mirrors the estimate.
+    const EloEstimate e = estimateElo(c), m = estimateElo({c.losses, c.draws, c.wins});
+    const auto neg = [](std::optional<double> v) { return v ? std::optional(-*v) : NONE; };
+    const std::optional<double> got[] = {e.elo, e.low, e.high, m.elo, m.low, m.high},
+                                want[] = {k.elo,      k.low,       k.high,
+                                          neg(k.elo), neg(k.high), neg(k.low)};
+    for (int i = 0; i < 6; ++i) {  // elo, low, high; the same mirrored
+      EXPECT_EQ(got[i].has_value(), want[i].has_value()) << i;
+      EXPECT_NEAR(got[i].value_or(0.0), want[i].value_or(0.0), 1e-3) << i;
+    }
     EXPECT_THAT(describeElo(e), HasSubstr(k.words));
     EXPECT_EQ(e.score.has_value(), c.games() > 0);
-    // Swapping wins and losses mirrors the estimate.
-    const EloEstimate m = estimateElo({c.losses, c.draws, c.wins});
-    expectNear(m.elo, k.elo ? std::optional(-*k.elo) : NONE, "mirrored elo");
-    expectNear(m.low, k.high ? std::optional(-*k.high) : NONE, "mirrored low");
-    expectNear(m.high, k.low ? std::optional(-*k.low) : NONE, "mirrored high");
     EXPECT_EQ(e.unboundedUp(), m.unboundedDown());
   }
   EXPECT_EQ(describeElo(estimateElo({60, 20, 20}), "new", "old"),
             "new vs old after 100 games (+60 =20 -20): Elo +147.2, 95 % interval +86.2 .. +218.3");
   EXPECT_THAT(describeElo(estimateElo({0, 0, 1}), "new", "old"), HasSubstr("old won every game"));
-  // Equal strength: the interval contains zero.
-  for (std::int64_t wl : {1, 2, 10, 250}) {
-    for (std::int64_t d : {0, 1, 17}) {
-      const EloEstimate x = estimateElo({wl, d, wl});
-      EXPECT_TRUE((!x.low || *x.low < 0.0) && (!x.high || *x.high > 0.0)) << wl << "/" << d;
-    }
-  }
   // A score that rounds to 1 although B won a game: no infinity, and not
   // described as a clean sweep.
   const EloEstimate rounded = estimateElo({std::int64_t{1} << 60, 0, 1});
   EXPECT_FALSE(rounded.unboundedUp());
   EXPECT_TRUE(!rounded.elo || std::isfinite(*rounded.elo));
-  EXPECT_THAT(describeElo(rounded), Not(HasSubstr("won every game")));
-  expectNoNonFiniteText(describeElo(rounded));
+  EXPECT_THAT(describeElo(rounded),
+              Not(AnyOf(HasSubstr("won every game"), HasSubstr("nan"), HasSubstr("inf"))));
 }
 
 TEST(Sprt, HandComputedLlrAndDecisions) {
@@ -112,8 +94,7 @@ TEST(Sprt, HandComputedLlrAndDecisions) {
   };
   for (const auto& k : cases) {
     const SprtResult r = sprt(k.counts, k.settings);
-    SCOPED_TRACE(testing::Message() << k.counts.wins << "/" << k.counts.draws << "/"
-                                    << k.counts.losses << " beta " << k.settings.beta);
+    SCOPED_TRACE(testing::Message() << "row " << &k - cases);
     EXPECT_NEAR(r.llr, k.llr, 1e-5);
     EXPECT_NEAR(r.lower, k.lower, 1e-6);
     EXPECT_NEAR(r.upper, k.upper, 1e-6);
@@ -126,15 +107,13 @@ TEST(Sprt, HandComputedLlrAndDecisions) {
   for (const MatchCounts& c :
        {MatchCounts{0, 0, 0}, MatchCounts{0, 40, 0}, MatchCounts{40, 0, 0}, MatchCounts{0, 0, 3}}) {
     const SprtResult r = sprt(c, even);
-    EXPECT_EQ(r.llr, 0.0) << c.wins << "/" << c.draws << "/" << c.losses;
-    EXPECT_EQ(r.decision, SprtDecision::Continue);
-    expectNoNonFiniteText(describeSprt(r, even));
+    EXPECT_TRUE(r.llr == 0.0 && r.decision == SprtDecision::Continue) << c.wins << "/" << c.draws;
+    EXPECT_THAT(describeSprt(r, even), Not(AnyOf(HasSubstr("nan"), HasSubstr("inf"))));
   }
 }
 
 TEST(Sprt, BadSettingsAndCountsAreRejected) {
-  EXPECT_FALSE(sprtSettingsError(SprtSettings{}));
-  EXPECT_FALSE(sprtSettingsError({-5.0, 0.0, 0.01, 0.2}));
+  EXPECT_FALSE(sprtSettingsError(SprtSettings{}) || sprtSettingsError({-5.0, 0.0, 0.01, 0.2}));
   const SprtSettings bad[] = {
       {5.0, 5.0},           {10.0, 0.0},         {0.0, 5.0, 0.0, 0.05}, {0.0, 5.0, 0.05, 1.0},
       {0.0, 5.0, 0.5, 0.5}, {std::nan(""), 5.0}, {0.0, 5000.0}};

@@ -22,8 +22,7 @@ TEST(Throw, TheTeeDrawWithoutErrorComesToRestNearTheTee) {
     const auto& path = r.paths[0];
     ASSERT_GE(path.size(), 10u);
     EXPECT_FLOAT_EQ(path.front().y, static_cast<float>(THROW_Y));
-    EXPECT_FLOAT_EQ(path.back().x, static_cast<float>(r.after[0].x));
-    EXPECT_FLOAT_EQ(path.back().y, static_cast<float>(r.after[0].y));
+    EXPECT_TRUE(path.back().x == float(r.after[0].x) && path.back().y == float(r.after[0].y));
     EXPECT_EQ(path[path.size() / 2].x < 0, spin == 0);
   }
 }
@@ -41,14 +40,12 @@ TEST(Throw, KnockingOutAProtectedGuardRestoresTheStones) {
   ASSERT_TRUE(foul.foul);
   EXPECT_FALSE(foul.after[1].inPlay) << "the thrown stone is removed";
   for (int k : {0, 2}) {
-    EXPECT_TRUE(foul.after[k].inPlay);
-    EXPECT_EQ(foul.after[k].x, before[k].x);
-    EXPECT_EQ(foul.after[k].y, before[k].y);
+    const auto& s = foul.after[k];
+    EXPECT_TRUE(s.inPlay && s.x == before[k].x && s.y == before[k].y) << k;
   }
   // Without protection the same throw takes the guard out of play.
   const ThrowResult fair = throwStone(before, 1, hit, NONE);
-  EXPECT_FALSE(fair.foul);
-  EXPECT_FALSE(fair.after[0].inPlay);
+  EXPECT_FALSE(fair.foul || fair.after[0].inPlay);
   ASSERT_FALSE(fair.paths[0].empty());
   EXPECT_FLOAT_EQ(fair.paths[0].front().y, -3.0f) << "a struck stone's path starts where it lay";
   EXPECT_TRUE(fair.paths[2].empty()) << "a stone that never moved has no path";

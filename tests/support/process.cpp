@@ -12,6 +12,9 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
+
+#include "support/tempdir.h"
 
 extern char** environ;
 
@@ -31,8 +34,11 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
                            const std::string& working_dir) {
   // A child that has died must not take the test down with SIGPIPE on send.
   ::signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+  // The child's standard input, output and error; its end of each is
+  // fds[i][i > 0] (the read end of its input, the write end of its outputs).
+  int fds[3][2];
+  if (::pipe2(fds[0], O_CLOEXEC) != 0 || ::pipe2(fds[1], O_CLOEXEC) != 0 ||
+      ::pipe2(fds[2], O_CLOEXEC) != 0)
     throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
   std::vector<char*> argv = {const_cast<char*>(executable.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -40,9 +46,7 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
 
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+  for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&fa, fds[i][i > 0], i);
   if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&fa, working_dir.c_str());
   // The child starts with no signal blocked and SIGPIPE at its default.
   posix_spawnattr_t attr;
@@ -57,16 +61,14 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
   const int e = ::posix_spawn(&pid_, executable.c_str(), &fa, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&fa);
   posix_spawnattr_destroy(&attr);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
+  for (int i = 0; i < 3; ++i) ::close(fds[i][i > 0]);
   if (e != 0) {
-    for (int fd : {in[1], out[0], err[0]}) ::close(fd);
+    for (int i = 0; i < 3; ++i) ::close(fds[i][i == 0]);
     throw std::runtime_error("cannot start " + executable + ": " + std::strerror(e));
   }
-  in_fd_ = in[1];
-  out_fd_ = out[0];
-  err_fd_ = err[0];
+  in_fd_ = fds[0][1];
+  out_fd_ = fds[1][0];
+  err_fd_ = fds[2][0];
 }
 
 ChildProcess::~ChildProcess() {
@@ -141,11 +143,7 @@ std::optional<std::string> ChildProcess::readWhen(
   const auto deadline = Clock::now() + timeout;
   for (;;) {
     const std::size_t n = ready(out_eof_);
-    if (n != std::string::npos) {
-      std::string head = out_.substr(0, n);
-      out_.erase(0, n);
-      return head;
-    }
+    if (n != std::string::npos) return std::exchange(out_, out_.substr(n)).substr(0, n);
     if (out_eof_ || !pump(deadline, false)) return std::nullopt;
   }
 }
@@ -166,20 +164,16 @@ std::optional<std::string> ChildProcess::readAll(milliseconds timeout) {
 }
 
 std::string ChildProcess::readAvailable(milliseconds quiet) {
-  if (auto all = readAll(quiet)) return *all;
-  std::string some;
-  some.swap(out_);
-  return some;
+  // Unless the output ended in time, whatever came.
+  return readAll(quiet).value_or(std::exchange(out_, {}));
 }
 
 std::optional<ExitStatus> ChildProcess::wait(milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  while (!status_ && pump(deadline, true)) {
-  }
+  while (!status_ && pump(deadline, true)) continue;
   if (!status_) reap(false);
   // What it wrote to standard error just before it ended is still in the pipe.
-  while (status_ && err_fd_ >= 0 && pump(Clock::now() + milliseconds(100), false)) {
-  }
+  while (status_ && err_fd_ >= 0 && pump(Clock::now() + milliseconds(100), false)) continue;
   return status_;
 }
 
@@ -195,11 +189,9 @@ Outcome runToEnd(const std::string& program, const std::vector<std::string>& arg
 }
 
 bool running(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const std::size_t paren = line.rfind(')');
-  return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] != 'Z';
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t paren = stat.rfind(')');  // the state follows the name
+  return paren != std::string::npos && stat.size() > paren + 2 && stat[paren + 2] != 'Z';
 }
 
 std::vector<pid_t> pidsIn(const std::string& file) {
