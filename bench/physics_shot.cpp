@@ -5,8 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/alloc_counter.h"
+#include "kelpsimulator/exact.h"
 #include "kelpsimulator/shot.h"
-#include "kelpsimulator/simulator.h"
 #include "tests/support/agreement.h"
 #include "tests/support/boards.h"
 
@@ -69,18 +69,10 @@ void BM_ExactShot(benchmark::State& state, Position p) {
   const long beforeMalloc = mallocs.load();
   for (auto _ : state) {
     const Velocity e = executionError(engine);
-    ExactSimulator sim;
-    sim.loadStone(FX_TEE, THROW_Y, s.shot.vx + e.vx, s.shot.vy + e.vy,
-                  s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
-                  static_cast<uint32_t>(s.board.getTurn() % 2), true);
-    for (int col = 0; col < 2; ++col) {
-      for (int i = 0; i < s.board.count[col]; ++i) {
-        sim.loadStone(s.board.stones[col][i].x, s.board.stones[col][i].y, 0.0, 0.0, 0.0,
-                      s.board.state[col][i], false);
-      }
-    }
-    benchmark::DoNotOptimize(sim.runExact(SIM_STEP));
-    for (int i = 0; i < sim.size(); ++i) benchmark::DoNotOptimize(sim.position(i));
+    ThinkBoard b = s.board;
+    benchmark::DoNotOptimize(
+        throwExact(b, {s.shot.vx + e.vx, s.shot.vy + e.vy, s.shot.spin}, SIM_STEP));
+    benchmark::DoNotOptimize(b);
   }
   countAllocations(state, before, beforeMalloc);
 }

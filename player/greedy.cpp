@@ -6,40 +6,12 @@
 #include <vector>
 
 #include "kelpsimulator/check.h"
-#include "kelpsimulator/primitive.h"
-#include "kelpsimulator/simulator.h"
+#include "kelpsimulator/exact.h"
 
 CurlingGameState exactThrow(const CurlingGameState& s, const Kelp::ShotVector& shot, double dt) {
   CurlingGameState out = s;
-  const int col = s.getTurn() % 2;
-  Kelp::ExactSimulator sim;
-  sim.loadStone(0.0, Kelp::THROW_Y, shot.vx, shot.vy,
-                shot.spin == 0 ? Kelp::CURL_SPIN : -Kelp::CURL_SPIN, static_cast<uint32_t>(col),
-                true);
-  for (int c = Kelp::BLACK; c <= Kelp::WHITE; ++c) {
-    for (int i = 0; i < s.count[c]; ++i) {
-      const Kelp::Stone& st = s.stones[c][i];
-      sim.loadStone(st.x, st.y, 0.0, 0.0, 0.0, s.state[c][i], false);
-    }
-  }
-  sim.runExact(dt);
-  // The run ends with stones still moving only when a protected guard left
-  // play: the throw is void and the board stays as it was.
-  if (sim.moving > 0) {
-    out.afterShot(Kelp::SHOT_UNCHANGED);
-    return out;
-  }
-  out.in_house[0] = out.in_house[1] = 0;
-  out.count[0] = out.count[1] = 0;
-  for (int i = 0; i < sim.size(); ++i) {
-    const b2Vec2 p = sim.position(i);
-    const double x = p.x;
-    const double y = p.y;
-    if (Kelp::isInPlayArea(x, y)) {
-      out.setStone(static_cast<int>(sim.tagOf(i) & Kelp::STONE_COLOR_BIT), x, y);
-    }
-  }
-  out.afterShot(Kelp::SHOT_REBUILT);
+  // A protected guard that leaves play voids the throw: the board stays as it was.
+  out.afterShot(Kelp::throwExact(out, shot, dt) ? Kelp::SHOT_REBUILT : Kelp::SHOT_UNCHANGED);
   return out;
 }
 

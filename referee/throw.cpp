@@ -20,7 +20,7 @@ int slotOf(uint32_t tag) {
 
 void load(ExactSimulator& sim, const Sheet& before, int slot, const ShotVector& shot,
           const std::array<bool, SHOTS_PER_END>& protect) {
-  sim.loadStone(0.0, THROW_Y, shot.vx, shot.vy, spinVelocity(shot.spin), tagFor(slot, false), true);
+  sim.loadStone(0.0, THROW_Y, shot.vx, shot.vy, curlRate(shot.spin), tagFor(slot, false), true);
   for (int k = 0; k < SHOTS_PER_END; ++k) {
     if (k == slot || !before[k].inPlay) continue;
     sim.loadStone(before[k].x, before[k].y, 0.0, 0.0, 0.0, tagFor(k, protect[k]), false);

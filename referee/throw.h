@@ -40,12 +40,6 @@ inline ShotVector withError(const ShotVector& shot, const Velocity& error) {
   return {shot.vx + error.vx, shot.vy + error.vy, shot.spin};
 }
 
-// Angular velocity of a thrown stone: +CURL_SPIN for spin 0, -CURL_SPIN
-// otherwise.
-inline double spinVelocity(int spin) {
-  return spin == 0 ? CURL_SPIN : -CURL_SPIN;
-}
-
 // Throws the stone of slot (board-frame shot, error already added) onto
 // before, where slot is not yet in play. Stones flagged in protect are under
 // the free-guard-zone rule.

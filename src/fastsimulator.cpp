@@ -7,6 +7,7 @@
 
 #include "kelpsimulator/check.h"
 #include "kelpsimulator/contact.h"
+#include "kelpsimulator/exact.h"
 #include "kelpsimulator/primitive.h"
 #include "kelpsimulator/simulator.h"
 
@@ -206,21 +207,8 @@ int exactFallback(FSBoard& fsb, ThinkBoard& out, double dt) {
     const FSStone& s = fsb.aw_stone[i];
     sim.loadStone(s.x, s.y, 0.0, 0.0, 0.0, s.state, false);
   });
-  const int ret = sim.runExact(dt);
-  KELP_CHECK_TEXT(ret != -1, "ret!=-1");
-  // The run only ends with stones still moving when a protected stone left
-  // play: a foul, exactly as on the fast path, so the board stays as it was.
-  if (sim.moving > 0) return 0;
-  out.in_house[0] = out.in_house[1] = 0;
-  out.count[0] = out.count[1] = 0;
-  for (int i = 0; i < sim.size(); ++i) {
-    KELP_CHECK_TEXT(sim.body[i] != nullptr, "b2bd.body[i] != nullptr");
-    const b2Vec2 p = sim.position(i);
-    const double x = p.x;
-    const double y = p.y;
-    if (isInPlayArea(x, y)) out.setStone(static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y);
-  }
-  return 2;
+  // A protected stone leaving play is a foul, exactly as on the fast path.
+  return settleExact(sim, out, dt) ? 2 : 0;
 }
 
 namespace {

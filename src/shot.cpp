@@ -23,10 +23,6 @@ constexpr double CONTACT_GAP = 0.0006;
 // closer than one diameter in front of another would overlap it.
 constexpr double REACH_MARGIN = TOUCH_DISTANCE;
 
-double spinW(int spin) {
-  return spin == 0 ? CURL_SPIN : -CURL_SPIN;
-}
-
 double speedOf(const ShotVector& shot) {
   return std::min(std::hypot(shot.vx, shot.vy), MAX_SPEED);
 }
@@ -38,7 +34,7 @@ FSStone thrownStone(const ShotVector& shot) {
   a.th = std::atan2(shot.vx, shot.vy);
   a.t = 0.0;
   a.v = speedOf(shot);
-  a.w = spinW(shot.spin);
+  a.w = curlRate(shot.spin);
   return a;
 }
 

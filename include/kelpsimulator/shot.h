@@ -13,7 +13,12 @@
 namespace Kelp {
 
 inline constexpr double CURL_SPIN =
-    static_cast<double>(0.066696f);                              // rad/s given to the thrown stone
+    static_cast<double>(0.066696f);  // rad/s given to the thrown stone
+// Angular velocity of a thrown stone (rad/s): spin 0 curls one way, any
+// other spin the other.
+inline constexpr double curlRate(int spin) {
+  return spin == 0 ? CURL_SPIN : -CURL_SPIN;
+}
 inline constexpr double NOISE_SD = static_cast<double>(0.145f);  // m, target scatter per axis
 inline constexpr double TEE_SHOT_VX = -0.99073974;  // shotForTarget of the tee, spin 0 (m/s)
 inline constexpr double TEE_SHOT_VY = 29.559775;

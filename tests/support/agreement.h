@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "boards.h"
+#include "kelpsimulator/exact.h"
 #include "kelpsimulator/shot.h"
-#include "kelpsimulator/simulator.h"
 
 namespace Kelp::agreement {
 
@@ -31,7 +31,7 @@ inline ShotVector aimThrough(double tx, double ty, double extra, int spin) {
   for (int it = 0; it < 20; ++it) {
     s = {std::sin(th) * v, std::cos(th) * v, spin};
     FSStone a;
-    a.y = THROW_Y, a.th = th, a.v = v, a.w = spin == 0 ? CURL_SPIN : -CURL_SPIN;
+    a.y = THROW_Y, a.th = th, a.v = v, a.w = curlRate(spin);
     advance(pathIndex(v), pathIndex(speedForDistance(extra)), a);
     th += want - std::atan2(a.x, a.y - THROW_Y);
     v = speedForDistance(distanceForSpeed(v) + dist - std::hypot(a.x, a.y - THROW_Y));
@@ -89,17 +89,9 @@ inline Shot randomShot(DsfmtEngine& e) {
 
 // The whole throw in the exact model, from the release point, with step dt.
 inline std::vector<At> exactRests(const Shot& s, double dt) {
-  ExactSimulator sim;
-  sim.loadStone(FX_TEE, THROW_Y, s.shot.vx, s.shot.vy, s.shot.spin == 0 ? CURL_SPIN : -CURL_SPIN,
-                static_cast<uint32_t>(s.board.getTurn() % 2), true);
-  for (const At& p : stonesOf(s.board)) sim.loadStone(p.x, p.y, 0.0, 0.0, 0.0, p.col, false);
-  sim.runExact(dt);
-  std::vector<At> out;
-  for (int i = 0; i < sim.size(); ++i) {
-    const double x = sim.position(i).x, y = sim.position(i).y;
-    if (isInPlayArea(x, y)) out.push_back({static_cast<int>(sim.tagOf(i) & STONE_COLOR_BIT), x, y});
-  }
-  return out;
+  ThinkBoard after = s.board;
+  throwExact(after, s.shot, dt);
+  return stonesOf(after);
 }
 
 // A stone that some model moved: not at its place on the board before.
