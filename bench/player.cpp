@@ -45,14 +45,12 @@ BENCHMARK_CAPTURE(BM_Candidates, crowded, crowded);
 
 void BM_Playout(benchmark::State& state, CurlingGameState (*make)()) {
   const CurlingGameState s = make();
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
   Kelp::DsfmtEngine engine(1);
-  Playout(s, scratch, Kelp::DsfmtEngine(0));  // the fixed candidates are made on first use
+  Playout(s, Kelp::DsfmtEngine(0));  // the fixed candidates are made on first use
   const long before = allocations.load();
   const long beforeMalloc = mallocs.load();
   for (auto _ : state) {
-    const CurlingGameState end = Playout(s, scratch, engine);
+    const CurlingGameState end = Playout(s, engine);
     benchmark::DoNotOptimize(end.end_score_now);
     engine.next32();
   }

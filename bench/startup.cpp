@@ -2,17 +2,14 @@
 // trajectory tables before its first read, so a run with an input that is
 // already at its end measures start-up, the table build and the first read.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-extern char** environ;
+#include "referee/spawn.h"
 
 namespace {
 
@@ -29,20 +26,16 @@ void BM_Startup(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ) != 0) {
-      state.SkipWithError("cannot start kelp");
-      posix_spawn_file_actions_destroy(&actions);
+    Kelp::Referee::SpawnOptions options;
+    options.pipes = false;
+    std::string error;
+    const auto child = Kelp::Referee::spawnProcess({path}, options, error);
+    if (!child) {
+      state.SkipWithError(error.c_str());
       return;
     }
     int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
+    waitpid(child->pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       state.SkipWithError("kelp did not exit cleanly at end of input");
       return;

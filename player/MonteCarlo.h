@@ -21,11 +21,10 @@ inline int64_t elapsedMs(std::chrono::steady_clock::time_point start) {
 // Finishes the end from s by uniformly random candidate shots, each thrown
 // with execution error from e (which advances across the steps). Each step
 // draws over the count of candidates and computes only the chosen one, so
-// nothing is allocated; scratch is left untouched (callers keep one per
-// worker).
-CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& scratch, Kelp::DsfmtEngine e);
+// nothing is allocated and no candidate list is needed.
+CurlingGameState Playout(CurlingGameState s, Kelp::DsfmtEngine e);
 
-// Capacity of a worker's scratch vector of playout candidates.
+// Capacity of a strong-search worker's scratch vector of candidates.
 inline constexpr size_t SCRATCH_CAPACITY = 250;
 
 // The parameter block of a search. Held by value inside a player and only read
@@ -52,12 +51,10 @@ class UCTAlgorithm {
 
   // One descent from node p at position s; returns the negation of the value
   // it recorded on the chosen edge.
-  double Iterate(CurlingGameState s, Tree& p, std::vector<Tree>& scratch,
-                 Kelp::DsfmtEngine e) const;
+  double Iterate(CurlingGameState s, Tree& p, Kelp::DsfmtEngine e) const;
 
-  CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& scratch,
-                           Kelp::DsfmtEngine e) const {
-    return ::Playout(s, scratch, e);
+  CurlingGameState Playout(CurlingGameState s, Kelp::DsfmtEngine e) const {
+    return ::Playout(s, e);
   }
 };
 

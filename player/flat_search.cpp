@@ -12,7 +12,6 @@ Tree Primitive::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const
   Kelp::DsfmtEngine engine(seed);
   const int64_t limit = params.time_limit;
   const auto start = std::chrono::steady_clock::now();
-  std::vector<Tree> scratch;  // playouts leave it empty: nothing to reserve
   if (limit - elapsedMs(start) <= 0) return root;
   for (;;) {
     for (Tree& c : root.children) {
@@ -21,7 +20,7 @@ Tree Primitive::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const
       next.checkTurn();
       // The playout draws from a copy: the next throw of the search repeats
       // the playout's first draws.
-      if (!next.IsFinalState()) next = Playout(next, scratch, engine);
+      if (!next.IsFinalState()) next = Playout(next, engine);
       const double v = CurlingGameState::reward(s, next);
       UCTState& st = c.move.uct_state;
       st.sum = st.visits * st.mean + v;

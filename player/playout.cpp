@@ -2,7 +2,7 @@
 #include "kelpsimulator/check.h"
 #include "player/MonteCarlo.h"
 
-CurlingGameState Playout(CurlingGameState s, std::vector<Tree>& /*scratch*/, Kelp::DsfmtEngine e) {
+CurlingGameState Playout(CurlingGameState s, Kelp::DsfmtEngine e) {
   for (;;) {
     s.checkTurn();
     if (s.IsFinalState()) return s;

@@ -16,20 +16,18 @@ Tree UCTAlgorithm::Search(CurlingGameState s, Tree root) const {
 
 Tree UCTAlgorithm::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const {
   const Kelp::DsfmtEngine engine(seed);
-  std::vector<Tree> scratch;  // playouts leave it empty: nothing to reserve
   const int64_t limit = params.time_limit;
   const auto start = std::chrono::steady_clock::now();
   while (limit - elapsedMs(start) > 0) {
     // Every iteration starts from the engine exactly as seeded: Iterate takes
     // its own copy, and the seeded engine is never drawn from.
-    Iterate(s, root, scratch, engine);
+    Iterate(s, root, engine);
     std::this_thread::yield();
   }
   return root;
 }
 
-double UCTAlgorithm::Iterate(CurlingGameState s, Tree& p, std::vector<Tree>& scratch,
-                             Kelp::DsfmtEngine e) const {
+double UCTAlgorithm::Iterate(CurlingGameState s, Tree& p, Kelp::DsfmtEngine e) const {
   KELP_CHECK(!p.children.empty());
   // Scores: UCB1 for visited children; unvisited ones get a random score of
   // at least 1000 (but for draws within 1000 of 2^32), far above any visited
@@ -62,9 +60,9 @@ double UCTAlgorithm::Iterate(CurlingGameState s, Tree& p, std::vector<Tree>& scr
     st.playouts += 1;
   } else if (st.visits >= params.expand_threshold) {
     if (c.children.empty()) next.getCandidates(c.children);
-    v = Iterate(next, c, scratch, e);  // already negated by the deeper level
+    v = Iterate(next, c, e);  // already negated by the deeper level
   } else {
-    const CurlingGameState next_game_state = Playout(next, scratch, e);
+    const CurlingGameState next_game_state = Playout(next, e);
     KELP_CHECK_TEXT(next_game_state.IsFinalState(), "next_game_state.IsFinalState()");
     v = CurlingGameState::reward(s, next_game_state);
     st.playouts += 1;

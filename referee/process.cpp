@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,9 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "referee/spawn.h"
 #include "referee/stop.h"
-
-extern char** environ;
 
 namespace Kelp::Referee {
 namespace {
@@ -78,59 +76,21 @@ bool EngineProcess::start(const std::vector<std::string>& words, const std::stri
     // resolved against ours first.
     program = std::filesystem::absolute(program, ec).string();
   }
-  std::vector<char*> argv;
-  argv.push_back(program.data());
-  std::vector<std::string> rest(words.begin() + 1, words.end());
-  for (std::string& w : rest) argv.push_back(w.data());
-  argv.push_back(nullptr);
-
-  int pipes[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};  // stdin, stdout, stderr
-  for (auto& p : pipes) {
-    if (::pipe2(p, O_CLOEXEC) != 0) {
-      error_ = std::string("pipe: ") + std::strerror(errno);
-      for (auto& q : pipes) {
-        for (int fd : q) {
-          if (fd >= 0) ::close(fd);
-        }
-      }
-      return false;
-    }
-  }
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, pipes[0][0], 0);
-  posix_spawn_file_actions_adddup2(&fa, pipes[1][1], 1);
-  posix_spawn_file_actions_adddup2(&fa, pipes[2][1], 2);
-  posix_spawn_file_actions_addchdir_np(&fa, workDir.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // The referee ignores SIGPIPE; the engine gets the default back. Its own
-  // process group lets the referee end it with everything it started, and
-  // keeps a terminal's Ctrl-C for the referee, which ends engines in order.
-  sigset_t def;
-  sigemptyset(&def);
-  sigaddset(&def, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &def);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-  const int rc = ::posix_spawnp(&pid_, program.c_str(), &fa, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  posix_spawnattr_destroy(&attr);
-  ::close(pipes[0][0]);
-  ::close(pipes[1][1]);
-  ::close(pipes[2][1]);
-  if (rc != 0) {
-    pid_ = -1;
-    error_ = "cannot start " + program + ": " + std::strerror(rc);
-    ::close(pipes[0][1]);
-    ::close(pipes[1][0]);
-    ::close(pipes[2][0]);
-    return false;
-  }
+  std::vector<std::string> argv = words;
+  argv[0] = program;
+  // Its own process group lets the referee end the engine with everything
+  // it started, and keeps a terminal's Ctrl-C for the referee, which ends
+  // engines in order.
+  SpawnOptions options;
+  options.workDir = workDir;
+  options.ownProcessGroup = true;
+  const std::optional<Spawned> child = spawnProcess(argv, options, error_);
+  if (!child) return false;
+  pid_ = child->pid;
   registerEngineGroup(pid_);
-  in_ = pipes[0][1];
-  out_ = pipes[1][0];
-  err_ = pipes[2][0];
+  in_ = child->in;
+  out_ = child->out;
+  err_ = child->err;
   for (int fd : {in_, out_, err_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   return true;
 }

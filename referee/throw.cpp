@@ -86,8 +86,9 @@ ThrowResult throwStone(const Sheet& before, int slot, const ShotVector& shot,
   }
   sampler.dropStill();
   if (result.foul) {
+    // Every stone goes back where it lay before the throw; the thrown stone
+    // was not on the sheet then, so it is removed with the same copy.
     result.after = before;
-    result.after[slot].inPlay = false;
   }
   return result;
 }

@@ -94,7 +94,7 @@ void ExactSimulator::swapSlots(int a, int b) {
 
 void ExactSimulator::slideAll(double d) {
   for (int i = 0; i < moving; ++i) {
-    KELP_CHECK_TEXT(body[i] != nullptr, "pSubGameState->body[i]!=nullptr");
+    KELP_CHECK_TEXT(body[i] != nullptr, "body[i] != nullptr");
     const b2Vec2 v = body[i]->GetLinearVelocity();
     const double w = body[i]->GetAngularVelocity();
     const SlideResult r = slide(d, v.x, v.y, w);
@@ -129,7 +129,7 @@ int ExactSimulator::runExact(double dt, StepObserver* observer) {
     world.Step(step, 10, 10);
 
     for (int i = 0; i < moving;) {
-      KELP_CHECK_TEXT(body[i] != nullptr, "pb2bd->body[i] != nullptr");
+      KELP_CHECK_TEXT(body[i] != nullptr, "body[i] != nullptr");
       b2Body* b = body[i];
       if (inPlay(b->GetPosition())) {
         if (atRest(b)) {
@@ -176,7 +176,7 @@ int ExactSimulator::runExact(double dt, StepObserver* observer) {
 
     // Stones at rest that were hit in this step move again.
     for (int j = moving; j < moving + stopped; ++j) {
-      KELP_CHECK_TEXT(body[j] != nullptr, "pb2bd->body[i] != nullptr");
+      KELP_CHECK_TEXT(body[j] != nullptr, "body[j] != nullptr");
       if (!atRest(body[j])) {
         swapSlots(j, moving);
         ++moving;

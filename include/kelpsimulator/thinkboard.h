@@ -80,13 +80,16 @@ class ThinkBoard {
   void finishRebuild();
 };
 
-// Consistency checks: each prints its violated rule as one line on standard
-// error and returns false.
+// Consistency checks. ExamStoneNumber and ExamStoneState print the rule a
+// board breaks as one line on standard error and return false;
+// ExamFreeGuard returns false, printing nothing, when at turn 13 or above a
+// stone outside the house lies beyond the play area.
 bool ExamStoneNumber(int col, int turn, const ThinkBoard& board);
 bool ExamStoneState(const ThinkBoard& board);
 bool ExamFreeGuard(const ThinkBoard& board);
-// changed is the afterShot argument being checked (3 at construction); it
-// names the situation in the assertion only.
+// Runs the three checks above as invariant checks: a board that fails one
+// stops the program with the check's text, so Exam only ever returns true.
+// changed (the afterShot argument, 3 at construction) is not used.
 bool Exam(const ThinkBoard& board, int changed);
 
 }  // namespace Kelp

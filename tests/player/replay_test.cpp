@@ -20,11 +20,11 @@ uint64_t candidatesDigest(const CurlingGameState& s) {
 }
 
 // Iterations as a seeded worker runs them, without its clock.
-uint64_t iterationsDigest(const CurlingGameState& s, std::vector<Tree>& scratch) {
+uint64_t iterationsDigest(const CurlingGameState& s) {
   const UCTAlgorithm uct{SearchParameters{0, 1, 0.25}};
   Tree root = rootOf(s);
   const Kelp::DsfmtEngine engine(77);
-  for (int i = 0; i < 300; ++i) uct.Iterate(s, root, scratch, engine);
+  for (int i = 0; i < 300; ++i) uct.Iterate(s, root, engine);
   return treeDigest(root);
 }
 
@@ -33,12 +33,10 @@ TEST(SearchReplay, CandidatesPlayoutsAndIterationsGiveTheRecordedDigests) {
                          crowded(Kelp::boards::crowded(1, 8, 7)),
                          early = position(
                              13, {{BLACK, 0.1, -3.2}, {WHITE, -0.4, 0.3}, {BLACK, 0.6, -1.0}});
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
   Kelp::Digest playouts;
   for (uint32_t seed = 1; seed <= 60; ++seed) {
-    playouts.add(Playout(empty, scratch, Kelp::DsfmtEngine(seed)));
-    playouts.add(Playout(midEnd, scratch, Kelp::DsfmtEngine(seed)));
+    playouts.add(Playout(empty, Kelp::DsfmtEngine(seed)));
+    playouts.add(Playout(midEnd, Kelp::DsfmtEngine(seed)));
   }
   const std::tuple<const char*, uint64_t, uint64_t> cases[] = {
       {"empty", candidatesDigest(empty), 0xeba74244cb49ec35ull},
@@ -46,8 +44,8 @@ TEST(SearchReplay, CandidatesPlayoutsAndIterationsGiveTheRecordedDigests) {
       {"mid-end", candidatesDigest(midEnd), 0x9c59436bc052305cull},
       {"crowded", candidatesDigest(crowded), 0xbe30afd177ae16c0ull},
       {"playouts", playouts.value(), 0x62d6b4921c334b74ull},
-      {"uct empty", iterationsDigest(empty, scratch), 0x86deb099e3849cefull},
-      {"uct mid-end", iterationsDigest(midEnd, scratch), 0x363cbee1fb936592ull},
+      {"uct empty", iterationsDigest(empty), 0x86deb099e3849cefull},
+      {"uct mid-end", iterationsDigest(midEnd), 0x363cbee1fb936592ull},
   };
   for (const auto& [what, got, expected] : cases)
     EXPECT_EQ(got, expected) << what << " 0x" << std::hex << got;

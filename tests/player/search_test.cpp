@@ -19,9 +19,8 @@ TEST(Search, EveryUctIterationStartsFromTheEngineAsSeeded) {
   const Tree searched = UCTAlgorithm{SearchParameters{150, 1, 0.25}}.SearchSeeded(s, rootOf(s), 5);
   ASSERT_GE(searched.move.uct_state.playouts, 2u);
   Tree replayed = rootOf(s);
-  std::vector<Tree> scratch;
   for (uint32_t i = 0; i < searched.move.uct_state.playouts; ++i)
-    UCT.Iterate(s, replayed, scratch, Kelp::DsfmtEngine(5));
+    UCT.Iterate(s, replayed, Kelp::DsfmtEngine(5));
   EXPECT_EQ(treeDigest(searched), treeDigest(replayed));
 }
 
@@ -31,21 +30,18 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
   Tree root;
   root.children = {list.front()};  // the only child: always chosen
   const UCTState& child = root.children[0].move.uct_state;
-  std::vector<Tree> scratch;
-  scratch.reserve(SCRATCH_CAPACITY);
   Kelp::DsfmtEngine engine(99);
-  UCT.Iterate(s, root, scratch, engine);
+  UCT.Iterate(s, root, engine);
   EXPECT_TRUE(root.children[0].children.empty());  // the first choice ends in a playout
   const double playout = child.sum;
   for (int i = 0; i < 30; ++i) {
     engine.next32();
-    UCT.Iterate(s, root, scratch, engine);
+    UCT.Iterate(s, root, engine);
   }
   UCTState below;
   for (const Tree& g : root.children[0].children) addStatistics(below, g.move.uct_state);
   EXPECT_EQ(std::tuple(below.visits, child.visits, child.playouts), std::tuple(30u, 31u, 31u));
   EXPECT_EQ(child.sum, playout - below.sum);  // seen from the other side
-  EXPECT_EQ(scratch.capacity(), SCRATCH_CAPACITY);
   // Which of two root children with the given statistics does the next
   // iteration visit? Exploration grows with ln N, N the parent's playouts:
   // with N = 3 the second child (two visits, mean 0.115) scores above the
@@ -63,7 +59,7 @@ TEST(Iterate, SecondChoiceExpandsAndDeeperValuesComeBackNegated) {
     two.children[0].move.uct_state = r.a;
     two.children[1].move.uct_state = r.b;
     two.move.uct_state.playouts = r.playouts;
-    UCT.Iterate(s, two, scratch, engine);
+    UCT.Iterate(s, two, engine);
     EXPECT_EQ(two.children[1].move.uct_state.visits - r.b.visits, r.visited) << r.playouts;
   }
 }
@@ -79,12 +75,11 @@ TEST(Primitive, EachThrowDrawsFromTheSearchEngineEachPlayoutFromACopy) {
   Tree replayed = rootOf(s);
   const size_t n = replayed.children.size();
   Kelp::DsfmtEngine e(11);
-  std::vector<Tree> scratch;
   for (uint32_t k = 0; k < searched.move.uct_state.playouts; ++k) {
     Move& m = replayed.children[k % n].move;
     CurlingGameState next = s;
     next.executeShot(m.move_state, e);
-    m.uct_state.sum += CurlingGameState::reward(s, Playout(next, scratch, e));
+    m.uct_state.sum += CurlingGameState::reward(s, Playout(next, e));
     m.uct_state.visits += 1;
   }
   for (size_t i = 0; i < n; ++i) {

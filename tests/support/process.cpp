@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,9 +13,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "referee/spawn.h"
 #include "support/tempdir.h"
-
-extern char** environ;
 
 namespace KelpTest {
 namespace {
@@ -34,41 +32,17 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
                            const std::string& working_dir) {
   // A child that has died must not take the test down with SIGPIPE on send.
   ::signal(SIGPIPE, SIG_IGN);
-  // The child's standard input, output and error; its end of each is
-  // fds[i][i > 0] (the read end of its input, the write end of its outputs).
-  int fds[3][2];
-  if (::pipe2(fds[0], O_CLOEXEC) != 0 || ::pipe2(fds[1], O_CLOEXEC) != 0 ||
-      ::pipe2(fds[2], O_CLOEXEC) != 0)
-    throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
-  std::vector<char*> argv = {const_cast<char*>(executable.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&fa, fds[i][i > 0], i);
-  if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&fa, working_dir.c_str());
-  // The child starts with no signal blocked and SIGPIPE at its default.
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t set;
-  sigemptyset(&set);
-  posix_spawnattr_setsigmask(&attr, &set);
-  sigaddset(&set, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &set);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  // Reports a failed exec (or chdir) as its error, with no child left.
-  const int e = ::posix_spawn(&pid_, executable.c_str(), &fa, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  posix_spawnattr_destroy(&attr);
-  for (int i = 0; i < 3; ++i) ::close(fds[i][i > 0]);
-  if (e != 0) {
-    for (int i = 0; i < 3; ++i) ::close(fds[i][i == 0]);
-    throw std::runtime_error("cannot start " + executable + ": " + std::strerror(e));
-  }
-  in_fd_ = fds[0][1];
-  out_fd_ = fds[1][0];
-  err_fd_ = fds[2][0];
+  std::vector<std::string> argv = {executable};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Kelp::Referee::SpawnOptions options;
+  options.workDir = working_dir;
+  std::string error;
+  const auto child = Kelp::Referee::spawnProcess(argv, options, error);
+  if (!child) throw std::runtime_error(error);
+  pid_ = child->pid;
+  in_fd_ = child->in;
+  out_fd_ = child->out;
+  err_fd_ = child->err;
 }
 
 ChildProcess::~ChildProcess() {
