@@ -79,7 +79,7 @@ int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
   out << "\n" << seriesSummary(config, result);
   const std::string dir = config.match.outDir;
   const bool json =
-      writeFileAtomically(dir + "/series.json", seriesJson(config, result).dump(2) + "\n");
+      writeFileAtomically(dir + "/" + SERIES_FILE, seriesJson(config, result).dump(2) + "\n");
   EloPlotOptions plot;
   plot.title = fmt::format("Elo of A ({}) over B ({}), {} games of {} end{}", config.match.names[0],
                            config.match.names[1], result.games.size(), config.match.ends,

@@ -1,7 +1,7 @@
 // Games of a series played in this process, a fixed number at a time, in the
-// order they are handed in: the workers of one MPI rank. Whoever hands the
-// games in decides which to play; the slots only play them and hand back
-// the results.
+// order they are handed in: the series's own games, or those of one MPI
+// rank. Whoever hands the games in decides which to play and counts them;
+// the slots only play them and hand back the results.
 #pragma once
 
 #include <chrono>

@@ -11,19 +11,9 @@
 #include <vector>
 
 #include "referee/series.h"
+#include "referee/series_files.h"
 
 namespace Kelp::Referee {
-
-// settings.json: what a series needs to be played again or continued, and
-// the folder its relative engine paths were given from.
-nlohmann::json settingsJson(const SeriesConfig& config);
-// The series those settings describe; nothing, with a reason, when they are
-// not usable. Relative program paths are taken from the folder the series
-// was started in when that is not the current one.
-std::optional<SeriesConfig> settingsFromJson(const nlohmann::json& settings, std::string& why);
-
-// A game line of games.jsonl read back; nothing when the line is not one.
-std::optional<GameResult> gameFromJson(const nlohmann::json& line);
 
 // Starts a new series in config.match.outDir: writes settings.json and an
 // empty games.jsonl. False, with a reason, when it cannot.

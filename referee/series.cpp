@@ -2,12 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <condition_variable>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <thread>
 
+#include "referee/game_slots.h"
 #include "referee/stop.h"
 
 namespace Kelp::Referee {
@@ -19,23 +18,6 @@ uint64_t mix(uint64_t z) {
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
-}
-
-nlohmann::json optionalJson(const std::optional<double>& v) {
-  return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
-}
-
-const char* forfeitName(int forfeit) {
-  switch (forfeit) {
-    case SIDE_A:
-      return "A";
-    case SIDE_B:
-      return "B";
-    case FORFEIT_BOTH:
-      return "both";
-    default:
-      return "none";
-  }
 }
 
 const char* resultName(int result) {
@@ -185,46 +167,42 @@ void Series::countReady() {
 }
 
 SeriesResult Series::run() {
-  std::mutex mutex;
   int next = 0;  // the next game to start, unless it was played before
   const auto skipPlayed = [&] {
     while (next < config_.games && done_[next]) ++next;
   };
-
-  // Each worker plays games; whoever finishes a game counts every finished
-  // game that is next in order, under the lock, and only then takes a new
-  // game. A game starts only while it is fewer than `concurrency` games
-  // past the oldest uncounted one: a slow game holds the others back rather
-  // than letting free workers run ahead. So when the test decides after
-  // game n, every game started is among the n + concurrency - 1 first,
-  // however the games' durations fall; with one worker nothing past n.
-  std::condition_variable counted_more;
-  const auto work = [&] {
-    std::unique_lock lock(mutex);
-    for (;;) {
-      counted_more.wait(lock, [&] {
-        skipPlayed();
-        return stop_ || stopRequested() || next >= config_.games ||
-               next < counted_ + config_.concurrency;
-      });
-      // A stop (a signal) starts no new game; the running ones end early.
-      if (stop_ || stopRequested() || next >= config_.games) break;
-      const int index = next++;
-      lock.unlock();
-      GameResult g = playSeriesGame(config_, index, gameFolder(config_.match.outDir, index));
-      lock.lock();
-      finish(std::move(g));
-      counted_more.notify_all();
-    }
-    counted_more.notify_all();
-  };
   int toPlay = 0;
   for (const auto& d : done_) toPlay += !d;
-  const int workers = std::min(config_.concurrency, toPlay);
-  std::vector<std::thread> threads;
-  for (int i = 1; i < workers; ++i) threads.emplace_back(work);
-  if (workers > 0) work();
-  for (auto& t : threads) t.join();
+  if (toPlay == 0) return result();
+
+  // Finished games are counted here, in order, as they come back. A game
+  // starts only while it is fewer than `concurrency` games past the oldest
+  // uncounted one: a slow game holds the others back rather than letting
+  // free slots run ahead. So when the test decides after game n, every game
+  // started is among the n + concurrency - 1 first, however the games'
+  // durations fall; with one slot nothing past n.
+  GameSlots slots(config_, std::min(config_.concurrency, toPlay),
+                  [&](int index) { return gameFolder(config_.match.outDir, index); });
+  for (;;) {
+    if (stopping()) {
+      // A stop starts no new game; the running ones end early (a signal)
+      // or play out (a decision, an error) and are still counted.
+      slots.stop();
+    } else {
+      for (skipPlayed(); next < config_.games && next < counted_ + config_.concurrency;
+           skipPlayed()) {
+        slots.add(next++);
+      }
+    }
+    for (GameResult& g : slots.takeFinished()) finish(std::move(g));
+    if (slots.idle()) {
+      skipPlayed();
+      if (stopping() || next >= config_.games) break;
+      continue;
+    }
+    // A stop asked by a signal is noticed within this wait.
+    slots.waitForFinished(std::chrono::milliseconds(50));
+  }
   return result();
 }
 
@@ -237,66 +215,6 @@ SeriesResult Series::result() const {
   r.interrupted =
       stopRequested() && counted_ < config_.games && r.sprtDecidedAfter == 0 && r.error.empty();
   return r;
-}
-
-nlohmann::json gameJson(const GameResult& g) {
-  using nlohmann::json;
-  json ends = json::array();
-  for (const EndScore& e : g.ends) {
-    ends.push_back(
-        {{"side", e.side < 0 ? json(nullptr) : json(SIDE_NAME[e.side])}, {"points", e.points}});
-  }
-  return {{"game", g.number},
-          {"seed", g.seed},
-          {"a_first", g.aFirst},
-          {"ends", ends},
-          {"total_a", g.total[0]},
-          {"total_b", g.total[1]},
-          {"result", resultName(g.result)},
-          {"forfeit", g.forfeit == FORFEIT_NONE ? json(nullptr) : json(forfeitName(g.forfeit))},
-          {"faults_a", g.faults[0]},
-          {"faults_b", g.faults[1]}};
-}
-
-nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
-  using nlohmann::json;
-  json games = json::array();
-  for (const GameResult& g : r.games) games.push_back(gameJson(g));
-  const EloEstimate& e = r.estimate;
-  json out = {{"engine_a", config.match.commands[0]},
-              {"engine_b", config.match.commands[1]},
-              {"seed", config.seed},
-              {"ends_per_game", config.match.ends},
-              {"games_planned", config.games},
-              {"games_played", r.games.size()},
-              {"games", games},
-              {"wins", e.counts.wins},
-              {"draws", e.counts.draws},
-              {"losses", e.counts.losses},
-              {"score", optionalJson(e.score)},
-              {"elo", optionalJson(e.elo)},
-              {"elo_low", optionalJson(e.low)},
-              {"elo_high", optionalJson(e.high)},
-              {"ends_a", r.endsScored[0]},
-              {"ends_b", r.endsScored[1]},
-              {"points_a", r.points[0]},
-              {"points_b", r.points[1]},
-              {"forfeits", r.forfeitedGames},
-              {"interrupted", r.interrupted},
-              {"error", r.error.empty() ? json(nullptr) : json(r.error)}};
-  if (config.sprt) {
-    const SprtSettings& s = *config.sprt;
-    json t = {{"elo0", s.elo0}, {"elo1", s.elo1}, {"alpha", s.alpha}, {"beta", s.beta}};
-    if (r.sprt) {
-      t["llr"] = r.sprt->llr;
-      t["lower"] = r.sprt->lower;
-      t["upper"] = r.sprt->upper;
-      t["decision"] = std::string(sprtDecisionName(r.sprt->decision));
-    }
-    t["decided_after"] = r.sprtDecidedAfter > 0 ? json(r.sprtDecidedAfter) : json(nullptr);
-    out["sprt"] = t;
-  }
-  return out;
 }
 
 std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {

@@ -115,10 +115,6 @@ class Series {
   bool stop_ = false;
 };
 
-// One game as series.json and games.jsonl hold it.
-nlohmann::json gameJson(const GameResult& game);
-// series.json: the configuration, every game and the final figures.
-nlohmann::json seriesJson(const SeriesConfig& config, const SeriesResult& result);
 // The closing lines for a person: counts, score, Elo, ends, forfeits, SPRT.
 std::string seriesSummary(const SeriesConfig& config, const SeriesResult& result);
 

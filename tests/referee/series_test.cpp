@@ -1,4 +1,5 @@
 #include "referee/series.h"
+#include "referee/series_files.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

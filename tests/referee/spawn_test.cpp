@@ -97,7 +97,11 @@ TEST(Spawn, WithoutPipesTheChildsInputAndOutputAreDevNull) {
   options.pipes = false;
   std::string error;
   const auto child = spawnProcess(
-      {"sh", "-c", std::string("readlink /proc/$$/fd/0 /proc/$$/fd/1 > ") + path}, options, error);
+      {"sh", "-c",
+       // The shell's own descriptors, read from a subshell: a redirection
+       // on the reading command would change what it sees.
+       std::string("fds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1); echo \"$fds\" > ") + path},
+      options, error);
   ASSERT_TRUE(child) << error;
   EXPECT_EQ(child->in, -1);
   int status = 0;
