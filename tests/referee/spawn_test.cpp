@@ -4,7 +4,6 @@
 // SIGTERM that ends it in order, or would outlive a closed pipe.
 #include "referee/spawn.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
@@ -86,31 +85,6 @@ TEST(Spawn, FailureLeavesNoChildAndSaysWhy) {
   EXPECT_FALSE(spawnProcess({}, {}, error));
   // Nothing to reap: no child was left behind by any failure.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-}
-
-TEST(Spawn, WithoutPipesTheChildsInputAndOutputAreDevNull) {
-  char path[] = "/tmp/kelp-spawn-XXXXXX";
-  const int fd = ::mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-  SpawnOptions options;
-  options.pipes = false;
-  std::string error;
-  const auto child = spawnProcess(
-      {"sh", "-c",
-       // The shell's own descriptors, read from a subshell: a redirection
-       // on the reading command would change what it sees.
-       std::string("fds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1); echo \"$fds\" > ") + path},
-      options, error);
-  ASSERT_TRUE(child) << error;
-  EXPECT_EQ(child->in, -1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child->pid, &status, 0), child->pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const int in = ::open(path, O_RDONLY);
-  EXPECT_EQ(readAll(in), "/dev/null\n/dev/null\n");
-  ::close(in);
-  ::unlink(path);
 }
 
 }  // namespace
