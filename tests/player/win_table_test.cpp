@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "player/match_situation.h"
+
 namespace {
 
 // The hammer side scores one half of the time, has one stolen a quarter of
@@ -56,6 +60,35 @@ TEST(WinTable, BothSidesChancesAddUpAndTheLastEndIsTheSignOfTheScore) {
   // Scoring gives the hammer away, a blank keeps it.
   EXPECT_EQ(t.afterEnd(0, 0, true, 1), t.win(0, 1, true));
   EXPECT_EQ(t.afterEnd(0, 1, true, 1), t.win(1, 1, false));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MatchSituation, TheLastScorerThrowsFirstSoTheRecordSaysWhoWeAre) {
+  Kelp::ClientField f;
+  f.setState(0, 0, 8, 0);
+  f.addScore(2);  // end 0: player 0 scores two; it throws first from end 1 on
+  f.setState(0, 1, 8, 0);
+  f.addScore(0);  // end 1 blank: the order stays
+  f.setState(3, 2, 8, 1);
+  // Shot 3 of end 2 is the second thrower's: player 1, two behind, hammer.
+  MatchSituation m = matchSituation(f);
+  EXPECT_EQ(std::tuple(m.lead, m.hammer, m.endsAfter), std::tuple(-2, true, 5));
+  f.setState(4, 2, 8, 0);
+  m = matchSituation(f);
+  EXPECT_EQ(std::tuple(m.lead, m.hammer), std::tuple(2, false));
+  // End 2: player 1 steals three; it throws first in end 3, one ahead.
+  f.addScore(-3);
+  f.setState(0, 3, 4, 1);
+  m = matchSituation(f);
+  EXPECT_EQ(std::tuple(m.lead, m.hammer, m.endsAfter), std::tuple(1, false, 0));
+  // Before any score the match is level whoever we are.
+  Kelp::ClientField fresh;
+  fresh.setState(7, 0, 1, 1);
+  m = matchSituation(fresh);
+  EXPECT_EQ(std::tuple(m.lead, m.hammer, m.endsAfter), std::tuple(0, true, 0));
 }
 
 }  // namespace
