@@ -18,13 +18,14 @@ std::string seriesPageHtml(const SeriesConfig& config, const SeriesResult& resul
   json data = seriesJson(config, result);
   data["names"] = config.match.names;
   data["finished"] = finished;
-  // The estimate after each counted game: [games, elo, low, high], null
-  // where there is no number (no game yet, or an unbounded end).
+  // The estimate after each counted game: [games, elo, low, high, score],
+  // null where there is no number (an unbounded estimate or end).
   json history = json::array();
   for (std::size_t k = 0; k < result.history.size(); ++k) {
     const EloEstimate& e = result.history[k];
     history.push_back(
-        json::array({k + 1, optionalJson(e.elo), optionalJson(e.low), optionalJson(e.high)}));
+        json::array({k + 1, optionalJson(e.elo), optionalJson(e.low), optionalJson(e.high),
+                     optionalJson(e.score)}));
   }
   data["history"] = std::move(history);
   if (config.sprt && !result.sprt) {

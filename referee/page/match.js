@@ -408,7 +408,7 @@
   // page means the newest throw.
   function fromFragment() {
     const f = Kelp.fragment();
-    if (!f.has('end') || (live && f.get('follow') === '1')) return throws.length - 1;
+    if (!f.has('end') || f.get('follow') === '1') return throws.length - 1;
     const end = Number(f.get('end'));
     const shot = f.has('shot') ? Number(f.get('shot')) : 0;
     let found = throws.findIndex((t) => t.end === end && t.shot === shot);

@@ -35,8 +35,12 @@
 
   // --- Figures ---
   const figure = (id, value, label) => el('div', { class: 'figure', id }, el('div', { class: 'value' }, value), el('div', { class: 'label' }, label));
-  const elo = data.elo === null ? '–' : `${data.elo >= 0 ? '+' : ''}${num(data.elo, 1)}`;
-  const interval = data.elo_low === null && data.elo_high === null ? 'no interval yet'
+  // No estimate: no game yet, or one side won every game (unbounded).
+  const unbounded = data.score === 1 ? '+∞' : data.score === 0 ? '−∞' : '–';
+  const elo = data.elo === null ? unbounded : `${data.elo >= 0 ? '+' : ''}${num(data.elo, 1)}`;
+  const interval = data.score === null ? 'no game yet'
+    : data.elo === null ? `${data.score === 1 ? 'A' : 'B'} won every game: no finite estimate`
+    : data.elo_low === null && data.elo_high === null ? 'every game alike: no interval'
     : `95 %: ${data.elo_low === null ? '−∞' : num(data.elo_low, 1)} to ${data.elo_high === null ? '+∞' : num(data.elo_high, 1)}`;
   const figs = el('div', { class: 'figures' },
     figure('games', `${played} / ${data.games_planned}`, 'games counted / planned'),
@@ -111,8 +115,12 @@
       const g = ticks === 1 ? 1 : Math.round(1 + (k * (n - 1)) / (ticks - 1));
       root.append(svg('text', { x: gx(g), y: Hc - B + 16, 'text-anchor': 'middle', 'font-size': 11, fill: '#5b6b7c' }, g));
     }
-    root.append(svg('text', { x: (L + Wc - Rr) / 2, y: Hc - 8, 'text-anchor': 'middle', 'font-size': 12, fill: '#5b6b7c' }, 'games counted'));
+    root.append(svg('text', { x: (L + Wc - Rr) / 2, y: Hc - 8, 'text-anchor': 'middle', 'font-size': 12, fill: '#5b6b7c' }, 'games counted (red: beyond the axis or unbounded)'));
     // The band: the interval where it exists, the edge of the axis where unbounded.
+    // Unbounded estimates (one side won every game so far): marks at the edge.
+    for (const [g, e, , , score] of history) {
+      if (e === null && score !== null) root.append(svg('circle', { class: 'clipped', cx: gx(g), cy: gy(score > 0.5 ? limit : -limit), r: 4, fill: '#c1121f' }));
+    }
     const band = history.filter(([, e]) => e !== null);
     if (band.length) {
       const top = band.map(([g, , , hi]) => `${gx(g).toFixed(1)},${gy(hi === null ? limit : hi).toFixed(1)}`);
@@ -120,7 +128,7 @@
       root.append(svg('polygon', { class: 'interval', points: top.concat(bottom).join(' '), fill: '#9ec5fe', 'fill-opacity': 0.45, stroke: 'none' }));
       root.append(svg('polyline', { class: 'estimate', points: band.map(([g, e]) => `${gx(g).toFixed(1)},${gy(e).toFixed(1)}`).join(' '), fill: 'none', stroke: '#0b5ed7', 'stroke-width': 2 }));
       for (const [g, e] of band) {
-        if (Math.abs(e) > limit) root.append(svg('circle', { class: 'clipped', cx: gx(g), cy: gy(e), r: 3, fill: '#c1121f' }));
+        if (Math.abs(e) > limit) root.append(svg('circle', { class: 'clipped', cx: gx(g), cy: gy(e), r: 4, fill: '#c1121f' }));
       }
     }
     return root;

@@ -75,9 +75,22 @@ async function watchedPage(browser) {
   return { page, seen };
 }
 
+// Evaluates in the page, again if a reload (a live page's) got in between.
+async function settled(page, fn) {
+  for (let tries = 0; ; tries++) {
+    try {
+      await page.waitForSelector('#state');
+      return await page.evaluate(fn);
+    } catch (e) {
+      if (tries > 50 || !/context|navigat|detached/i.test(e.message)) throw e;
+      await sleep(100);
+    }
+  }
+}
+
 // What the page shows: the throw's heading, facts and stones, the score bar.
 async function shown(page) {
-  return page.evaluate(() => ({
+  return settled(page, () => ({
     title: document.getElementById('throw-title')?.textContent,
     state: document.getElementById('state')?.textContent,
     reply: document.getElementById('reply')?.textContent ?? null,
@@ -94,5 +107,5 @@ const chromiumMissing = fs.existsSync(CHROMIUM) ? false : `${CHROMIUM} is missin
 
 module.exports = {
   SOURCE, BINARY, REFEREE, FAKE, STRONG, GREEDY, outDir, startReferee, referee, records, fileUrl,
-  sleep, until, launch, watchedPage, shown, chromiumMissing,
+  sleep, until, launch, watchedPage, settled, shown, chromiumMissing,
 };
