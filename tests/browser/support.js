@@ -1,6 +1,6 @@
 // Shared by the browser tests: the built referee and engines, matches
-// played into the build tree, and a headless Chromium page that notes every
-// console error, page error, dialog and request.
+// played into the build tree, and a headless Chromium page that notes its
+// console errors, page errors, dialogs, requests and loads.
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
@@ -10,14 +10,12 @@ const { pathToFileURL } = require('node:url');
 const SOURCE = path.resolve(__dirname, '..', '..');
 const BINARY = process.env.KELP_BINARY_DIR || path.join(SOURCE, 'build');
 const CHROMIUM = process.env.KELP_CHROMIUM || '/usr/bin/chromium';
-const REFEREE = path.join(BINARY, 'kelp-referee');
 const FAKE = `/usr/bin/python3 ${SOURCE}/tests/referee/fake_engine.py`;
-// Two quick built engines: the strong search and the greedy one, each
-// thinking a tenth of a second.
+// Two quick built engines: the strong search and the greedy one.
 const STRONG = `${BINARY}/kelp-strong --think-ms 100 --threads 1`;
-const GREEDY = `${BINARY}/kelp-strong --think-ms 100 --threads 1 --search greedy`;
+const GREEDY = `${STRONG} --search greedy`;
+const chromiumMissing = !fs.existsSync(CHROMIUM) && `${CHROMIUM} is missing (scripts/setup installs chromium)`;
 
-// A fresh folder under the build tree (the referee wants one that is new).
 function outDir(name) {
   const dir = path.join(BINARY, 'test-output', 'browser', name);
   fs.rmSync(dir, { recursive: true, force: true });
@@ -25,45 +23,31 @@ function outDir(name) {
   return dir;
 }
 
-// Starts the referee; `done` resolves to its exit code and output.
+// The referee started; `done` resolves to its exit code and output.
 function startReferee(args) {
-  const child = spawn(REFEREE, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(path.join(BINARY, 'kelp-referee'), args, { stdio: ['ignore', 'pipe', 'pipe'] });
   let output = '';
   child.stdout.on('data', (d) => { output += d; });
   child.stderr.on('data', (d) => { output += d; });
-  const done = new Promise((resolve) => child.on('close', (code, signal) => resolve({ code, signal, output })));
-  return { child, done };
+  return { child, done: new Promise((resolve) => child.on('close', (code) => resolve({ code, output }))) };
 }
+const referee = (args) => startReferee(args).done;
 
-async function referee(args) {
-  return startReferee(args).done;
-}
-
-function records(dir) {
-  return fs.readFileSync(path.join(dir, 'record.jsonl'), 'utf8').trim().split('\n').filter(Boolean).map((l) => JSON.parse(l));
-}
-
-const fileUrl = (file, hash) => pathToFileURL(file).href + (hash || '');
+const records = (dir) => fs.readFileSync(path.join(dir, 'record.jsonl'), 'utf8').trim().split('\n').map((l) => JSON.parse(l));
+const pageUrl = (dir, file, hash = '') => pathToFileURL(path.join(dir, file)).href + hash;
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 async function until(what, test, ms = 60000) {
-  const end = Date.now() + ms;
-  for (;;) {
+  for (const end = Date.now() + ms; ; await sleep(100)) {
     const v = await test();
     if (v) return v;
     if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await sleep(100);
   }
 }
 
-async function launch() {
-  const puppeteer = require('puppeteer-core');
-  return puppeteer.launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox'] });
-}
+const launch = () => require('puppeteer-core').launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox'] });
 
-// A page that keeps what a user should never see: console errors, page
-// errors, dialogs (an alert that ran), and every request it made.
-async function watchedPage(browser) {
+async function watchedPage(browser, url) {
   const page = await browser.newPage();
   await page.setViewport({ width: 1200, height: 1000 });
   const seen = { errors: [], dialogs: [], requests: [], loads: 0 };
@@ -72,10 +56,20 @@ async function watchedPage(browser) {
   page.on('dialog', async (d) => { seen.dialogs.push(d.message()); await d.dismiss(); });
   page.on('request', (r) => seen.requests.push(r.url()));
   page.on('load', () => { seen.loads += 1; });
+  if (url) await page.goto(url);
   return { page, seen };
 }
 
-// Evaluates in the page, again if a reload (a live page's) got in between.
+// Nothing a user should never see: no error, no alert, no request but the
+// page's own file.
+function clean(seen, url) {
+  assert.deepEqual(seen.errors, []);
+  assert.deepEqual(seen.dialogs, []);
+  if (url) assert.ok(seen.requests.every((u) => u.startsWith(url.split('#')[0])), seen.requests.join('\n'));
+}
+const assert = require('node:assert/strict');
+
+// Evaluates in the page, again if a (live page's) reload got in between.
 async function settled(page, fn) {
   for (let tries = 0; ; tries++) {
     try {
@@ -88,24 +82,19 @@ async function settled(page, fn) {
   }
 }
 
-// What the page shows: the throw's heading, facts and stones, the score bar.
-async function shown(page) {
-  return settled(page, () => ({
-    title: document.getElementById('throw-title')?.textContent,
-    state: document.getElementById('state')?.textContent,
-    reply: document.getElementById('reply')?.textContent ?? null,
-    status: document.getElementById('status')?.textContent ?? null,
-    points: ['A', 'B'].map((s) => Number(document.getElementById(`points-${s}`).textContent)),
-    hash: location.hash,
-    stones: [...document.querySelectorAll('#sheet g.stone')].map((g) => ({
-      slot: Number(g.dataset.slot), engine: g.dataset.engine, x: Number(g.dataset.x), y: Number(g.dataset.y),
-    })),
-  }));
-}
-
-const chromiumMissing = fs.existsSync(CHROMIUM) ? false : `${CHROMIUM} is missing (scripts/setup installs chromium)`;
+// What the match page shows: the throw's heading, reply, status and stones,
+// the score bar, the state line and the fragment.
+const shown = (page) => settled(page, () => ({
+  title: document.getElementById('throw-title').textContent,
+  state: document.getElementById('state').textContent,
+  reply: document.getElementById('reply')?.textContent ?? null,
+  status: document.getElementById('status')?.textContent ?? null,
+  points: ['A', 'B'].map((s) => Number(document.getElementById(`points-${s}`).textContent)),
+  hash: location.hash,
+  stones: [...document.querySelectorAll('#sheet g.stone')].map((g) => ({ slot: Number(g.dataset.slot), x: Number(g.dataset.x), y: Number(g.dataset.y) })),
+}));
 
 module.exports = {
-  SOURCE, BINARY, REFEREE, FAKE, STRONG, GREEDY, outDir, startReferee, referee, records, fileUrl,
-  sleep, until, launch, watchedPage, settled, shown, chromiumMissing,
+  FAKE, STRONG, GREEDY, chromiumMissing, outDir, startReferee, referee, records, pageUrl, sleep, until,
+  launch, watchedPage, clean, settled, shown,
 };

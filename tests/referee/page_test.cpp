@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "referee/match.h"
 #include "referee/match_page.h"
 #include "support/tempdir.h"
 
@@ -15,12 +14,6 @@ namespace Kelp::Referee {
 namespace {
 
 using nlohmann::json;
-
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 // The reply a hostile engine sends, with bytes that are not UTF-8.
 const std::string HOSTILE =
@@ -38,34 +31,6 @@ TEST(Page, EmbeddedDataHoldsNoMarkupAndReadsBackAsTheSameCharacters) {
   expected.replace(expected.find('\xFF'), 1, "\xEF\xBF\xBD");  // U+FFFD
   EXPECT_EQ(back["reply"], expected);
   EXPECT_EQ(back["names"], data["names"]);
-}
-
-TEST(Page, AMatchPageWithAHostileEngineHasOnlyItsOwnScripts) {
-  MatchConfig config;
-  config.names = {"</script><script>alert(3)</script>", "kelp"};
-  config.commands = {std::vector<std::string>{config.names[0]}, std::vector<std::string>{"kelp"}};
-  MatchPage page(config);
-  ThrowRecord rec;
-  rec.status = ReplyStatus::Malformed;
-  rec.reply = HOSTILE;
-  page.add(rec, 0.5, nullptr);
-  MatchResult result;
-  result.faults.push_back({SIDE_A, 0, 0, "malformed reply: " + HOSTILE});
-  const std::string html = page.html(result, MatchState::Finished);
-  // The frame's two script elements and nothing else, whatever case.
-  EXPECT_EQ(count(html, "<script"), 2u);
-  EXPECT_EQ(count(html, "</script"), 2u);
-  EXPECT_EQ(count(html, "<SCRIPT") + count(html, "</SCRIPT"), 0u);
-  EXPECT_EQ(count(html, "<img"), 0u);
-  // The data element's text reads back as the match.
-  const std::string open = R"(<script id="kelp-data" type="application/json">)";
-  const std::size_t from = html.find(open) + open.size();
-  const json data = json::parse(html.substr(from, html.find("</script>", from) - from));
-  EXPECT_EQ(data["match"]["names"][0], config.names[0]);
-  EXPECT_EQ(data["throws"][0]["status"], "malformed");
-  EXPECT_EQ(data["state"], "finished");
-  EXPECT_EQ(data["faults"][0]["what"].get<std::string>().substr(0, 27),
-            "malformed reply: BESTSHOT <");
 }
 
 // Paths shrink to the part the page draws, in mm and steps, each point
