@@ -11,11 +11,11 @@
 #include <optional>
 
 #include "kelpsimulator/random.h"
-#include "referee/elo_plot.h"
 #include "referee/match.h"
 #include "referee/outdir.h"
 #include "referee/resume.h"
 #include "referee/series.h"
+#include "referee/series_page.h"
 #include "referee/stop.h"
 
 namespace Kelp::Referee {
@@ -63,7 +63,8 @@ std::string engineName(const std::vector<std::string>& words) {
 
 // Plays the series (what is left of it, when resumed: `played` holds the
 // games it kept), prints its progress and summary, writes series.json and
-// elo.svg. Every finished game goes to games.jsonl as it finishes. Exit
+// series.html. Every finished game goes to games.jsonl as it finishes, and
+// series.html is rewritten after every counted game. Exit
 // status 0 when every game was clean, 1 otherwise, 128 + the signal when one
 // stopped it.
 int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
@@ -74,22 +75,27 @@ int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
     if (!journal.append(g))
       err << "kelp-referee: cannot add game " << g.number << " to games.jsonl\n";
   });
+  bool pageFailed = false;
+  series.onCounted([&](const SeriesResult& sofar) {
+    if (!writeSeriesPage(config, sofar, false) && !pageFailed) {
+      pageFailed = true;  // said once; the series goes on
+      err << "kelp-referee: cannot write " << config.match.outDir << "/series.html\n";
+    }
+  });
+  // The page is there from the start (a resumed series has just rewritten it).
+  if (played.empty()) writeSeriesPage(config, series.result(), false);
   series.resumeFrom(played);
   const SeriesResult result = runner ? runner(series, config) : series.run();
   out << "\n" << seriesSummary(config, result);
   const std::string dir = config.match.outDir;
   const bool json =
       writeFileAtomically(dir + "/" + SERIES_FILE, seriesJson(config, result).dump(2) + "\n");
-  EloPlotOptions plot;
-  plot.title = fmt::format("Elo of A ({}) over B ({}), {} games of {} end{}", config.match.names[0],
-                           config.match.names[1], result.games.size(), config.match.ends,
-                           config.match.ends == 1 ? "" : "s");
-  const bool plotted = writeEloPlot(dir + "/elo.svg", result.history, plot);
-  if (!json || !plotted) {
+  const bool page = writeSeriesPage(config, result, true);
+  if (!json || !page) {
     err << "kelp-referee: cannot write to " << dir << "\n";
     return 1;
   }
-  out << fmt::format("seed {} (replay with --seed {}); results {}/series.json, plot {}/elo.svg\n",
+  out << fmt::format("seed {} (replay with --seed {}); results {}/series.json, page {}/series.html\n",
                      config.seed, config.seed, dir, dir);
   if (!result.error.empty()) err << "kelp-referee: " << result.error << "\n";
   if (result.interrupted) return interruptedStatus();
@@ -275,15 +281,16 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   Match match(config, &out);
   const MatchResult result = match.run();
   if (result.interrupted) {
-    err << "kelp-referee: interrupted; record " << config.outDir << "/record.jsonl\n";
+    err << "kelp-referee: interrupted; record " << config.outDir << "/record.jsonl, page "
+        << config.outDir << "/match.html\n";
     return interruptedStatus();
   }
   if (!result.error.empty()) {
     err << "kelp-referee: " << result.error << "\n";
     return 1;
   }
-  out << fmt::format("seed {} (replay with --seed {}); record {}/record.jsonl\n", config.seed,
-                     config.seed, config.outDir);
+  out << fmt::format("seed {} (replay with --seed {}); record {}/record.jsonl, page {}/match.html\n",
+                     config.seed, config.seed, config.outDir, config.outDir);
   return exitStatus(result);
 }
 

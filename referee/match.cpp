@@ -36,7 +36,7 @@ struct Match::Engine {
 };
 
 Match::Match(MatchConfig config, std::ostream* progress)
-    : config_(std::move(config)), progress_(progress), random_(config_.seed) {
+    : config_(std::move(config)), progress_(progress), random_(config_.seed), page_(config_) {
   for (auto& e : engines_) e = std::make_unique<Engine>();
 }
 
@@ -44,6 +44,14 @@ Match::~Match() = default;
 
 void Match::say(const std::string& line) {
   if (progress_) *progress_ << line << '\n' << std::flush;
+}
+
+void Match::writePage(MatchState state) {
+  if (page_.write(config_.outDir, result_, state) || pageFailed_) return;
+  pageFailed_ = true;
+  (progress_ ? *progress_ : std::cerr)
+      << "  cannot write " << config_.outDir << "/match.html\n"
+      << std::flush;
 }
 
 std::string Match::sideLabel(int side) const {
@@ -212,8 +220,10 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
       // board frame, where the stone travels toward +y.
       const ShotVector shotVector{reply.vx, -reply.vy, reply.spin};
       rec.thrown = withError(shotVector, error);
+      // The paths are sampled even without pictures: the page moves the
+      // stones along them.
       thrown = throwStone(sheet_, shot, *rec.thrown, protectedStones(sheet_, shot),
-                          ThrowSettings{config_.throwSettings.dt, config_.pictures,
+                          ThrowSettings{config_.throwSettings.dt, true,
                                         config_.throwSettings.sampleEvery});
       rec.foul = thrown->foul;
       sheet_ = thrown->after;
@@ -230,6 +240,9 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
                               : std::string("out of play"),
                   rec.foul ? "  free-guard-zone foul: stones restored" : ""));
   if (config_.pictures) throwPicture(rec, firstSide, thrown ? &*thrown : nullptr);
+  lastSeconds_ = thinking;
+  lastPaths_.reset();
+  if (thrown) lastPaths_ = std::move(thrown->paths);
   ++result_.throws;
   return rec;
 }
@@ -249,10 +262,14 @@ void Match::playEnd(int end, int firstSide) {
                       (config_.maxThrows >= 0 && result_.throws >= config_.maxThrows);
     if (last) rec.endScore = scoreEnd(sheet_, firstSide);
     record_.write(rec);
+    page_.add(rec, lastSeconds_, lastPaths_ ? &*lastPaths_ : nullptr);
+    if (last && rec.endScore->side >= 0) {
+      result_.total[rec.endScore->side] += rec.endScore->points;
+    }
+    writePage(MatchState::Playing);
   }
   const EndScore score = scoreEnd(sheet_, firstSide);
   result_.ends.push_back(score);
-  if (score.side >= 0) result_.total[score.side] += score.points;
   // SCORE is positive for engine A, the first command.
   sendBoth(scoreMessage(score.side == SIDE_B ? -score.points : score.points));
   say(fmt::format("end {}: {}  (total A {} - {} B)", end,
@@ -269,6 +286,8 @@ MatchResult Match::run() {
     result_.error = "cannot write to " + config_.outDir;
     return result_;
   }
+  // The page is there from the start, so that it can be opened at once.
+  writePage(MatchState::Playing);
   startEngines();
   for (int side = 0; side < 2 && !interrupted_; ++side) {
     EngineProcess& p = engines_[side]->process;
@@ -298,6 +317,7 @@ MatchResult Match::run() {
     for (auto& e : engines_) e->process.kill();
     record_.close();
     result_.interrupted = true;
+    writePage(MatchState::Interrupted);
     say(fmt::format("match interrupted after {} throws", result_.throws));
     return result_;
   }
@@ -312,6 +332,7 @@ MatchResult Match::run() {
                    : result_.total[1] > result_.total[0] ? SIDE_B
                                                          : -1;
   result_.completed = true;
+  writePage(MatchState::Finished);
   say(fmt::format("result: A {} - {} B, {}", result_.total[0], result_.total[1],
                   result_.winner < 0 ? std::string("draw") : sideLabel(result_.winner) + " wins"));
   if (!result_.faults.empty()) {

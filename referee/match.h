@@ -8,11 +8,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "kelpsimulator/random.h"
+#include "referee/match_page.h"
 #include "referee/process.h"
 #include "referee/record.h"
 #include "referee/rules.h"
@@ -90,6 +92,7 @@ class Match {
   void throwPicture(const ThrowRecord& record, int firstSide, const ThrowResult* result);
   std::string sideLabel(int side) const;
   void say(const std::string& line);
+  void writePage(MatchState state);
 
   MatchConfig config_;
   std::ostream* progress_;
@@ -98,6 +101,11 @@ class Match {
   DsfmtEngine random_;
   std::array<std::unique_ptr<Engine>, 2> engines_;
   RecordWriter record_;
+  MatchPage page_;
+  // The last throw's reply time and stone paths, for its line on the page.
+  double lastSeconds_ = 0.0;
+  std::optional<std::array<std::vector<PathPoint>, SHOTS_PER_END>> lastPaths_;
+  bool pageFailed_ = false;  // said once: the match goes on without its page
   MatchResult result_;
   Sheet sheet_;
   std::array<int, SHOTS_PER_END> sideOfSlot_{};

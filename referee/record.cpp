@@ -57,8 +57,11 @@ bool RecordWriter::open(const std::string& path) {
 
 void RecordWriter::write(const ThrowRecord& record) {
   // One object per line, flushed, so a referee killed outright still leaves
-  // every throw so far in the .part file.
-  out_ << toJson(record).dump() << '\n' << std::flush;
+  // every throw so far in the .part file. A reply is whatever bytes the
+  // engine sent: bytes that are not UTF-8 are written as U+FFFD, so that
+  // the line stays JSON (and the referee does not stop on them).
+  out_ << toJson(record).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n'
+       << std::flush;
 }
 
 bool RecordWriter::close() {

@@ -146,6 +146,7 @@ void Series::finish(GameResult game) {
 }
 
 void Series::countReady() {
+  const int before = counted_;
   while (counted_ < config_.games && done_[counted_]) {
     const GameResult& ready = *done_[counted_];
     if (ready.interrupted) {
@@ -164,6 +165,7 @@ void Series::countReady() {
     ++counted_;
     if (result_.sprtDecidedAfter > 0) stop_ = true;
   }
+  if (counted_ > before && show_) show_(result_);
 }
 
 SeriesResult Series::run() {

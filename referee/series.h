@@ -85,6 +85,9 @@ class Series {
   // Called with every game that finished cleanly, as it finishes and before
   // it is counted: to keep it on disk.
   void onFinished(std::function<void(const GameResult&)> keep) { keep_ = std::move(keep); }
+  // Called with the figures each time one or more games have been counted:
+  // to show them while the series runs.
+  void onCounted(std::function<void(const SeriesResult&)> show) { show_ = std::move(show); }
 
   // Plays the games still to play in this process, `concurrency` at a time.
   SeriesResult run();
@@ -110,6 +113,7 @@ class Series {
   std::ostream* progress_;
   SeriesResult result_;
   std::function<void(const GameResult&)> keep_;
+  std::function<void(const SeriesResult&)> show_;
   std::vector<std::optional<GameResult>> done_;  // finished games, by index
   int counted_ = 0;                              // games counted, a prefix of the game order
   bool stop_ = false;

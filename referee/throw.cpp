@@ -40,13 +40,12 @@ class PathSampler final : public StepObserver {
   PathSampler(ThrowResult& result, int every) : result_(result), every_(every) {}
 
   void started(const ExactSimulator& sim) override {
-    for (int i = 0; i < sim.size(); ++i) sample(sim, i);
+    for (int i = 0; i < sim.size(); ++i) sample(sim, i, 0);
   }
-  void leaving(const ExactSimulator& sim, int i, int) override { sample(sim, i); }
+  void leaving(const ExactSimulator& sim, int i, int n) override { sample(sim, i, n); }
   void stepped(const ExactSimulator& sim, int n) override {
     for (int i = 0; i < sim.moving; ++i) {
-      if (n % every_ == 0) sample(sim, i);
-      if (atRest(sim.body[i])) sample(sim, i);  // it has just stopped
+      if (n % every_ == 0 || atRest(sim.body[i])) sample(sim, i, n);  // or it has just stopped
     }
   }
   void dropStill() {
@@ -56,9 +55,9 @@ class PathSampler final : public StepObserver {
   }
 
  private:
-  void sample(const ExactSimulator& sim, int i) {
+  void sample(const ExactSimulator& sim, int i, int step) {
     const b2Vec2 p = sim.position(i);
-    result_.paths[slotOf(sim.tagOf(i))].push_back({p.x, p.y});
+    result_.paths[slotOf(sim.tagOf(i))].push_back({p.x, p.y, step});
   }
 
   ThrowResult& result_;

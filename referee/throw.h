@@ -17,8 +17,9 @@ namespace Kelp::Referee {
 inline constexpr double REFEREE_STEP = 0.001;
 
 struct PathPoint {
-  float x;  // board frame, m
+  float x;   // board frame, m
   float y;
+  int step;  // the simulation step it was taken after (0: before the first)
 };
 
 struct ThrowSettings {
@@ -31,7 +32,8 @@ struct ThrowResult {
   Sheet after;        // the stones at rest after the throw
   bool foul = false;  // a protected guard left play: stones restored, thrown stone removed
   // Per slot, the sampled path of every stone that moved (empty otherwise),
-  // from its start to where it stopped or left play.
+  // from its start to where it stopped or left play; the steps give the
+  // times (step * dt), so that a page can move the stones as they moved.
   std::array<std::vector<PathPoint>, SHOTS_PER_END> paths;
 };
 
