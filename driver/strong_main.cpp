@@ -14,20 +14,17 @@
 
 #include "driver/command.h"
 #include "driver/command_table.h"
+#include "driver/engine_options.h"
 #include "driver/game_commands.h"
 #include "driver/io.h"
 #include "driver/strong_bench.h"
 #include "kelpsimulator/field.h"
 #include "kelpsimulator/trajectory.h"
-#include "player/faithful.h"
-#include "player/greedy.h"
-#include "player/strong.h"
 
 namespace {
 
 constexpr int USAGE = 2;
 constexpr int DEFAULT_THINK_MS = 4600;
-constexpr double FAITHFUL_EXPLORATION = 0.25;
 constexpr uint64_t MAX_BUDGET = 1'000'000'000;
 // The bench's fixed settings: a few seconds on two cores.
 constexpr int BENCH_THREADS = 2;
@@ -41,6 +38,9 @@ int main(int argc, char** argv) {
   int thinkMs = DEFAULT_THINK_MS;
   int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::string search = "strong";
+  std::string value = "match";
+  bool commonErrors = false;
+  bool fixedExploration = false;
   uint64_t samples = 0;
   uint32_t iterations = 0;
   int64_t seed = -1;
@@ -61,6 +61,20 @@ int main(int argc, char** argv) {
                  "candidate thrown once without error on the exact model, best end score kept")
       ->check(CLI::IsMember({"strong", "faithful", "greedy"}))
       ->capture_default_str();
+  CLI::Option* valueOpt =
+      app.add_option(
+             "--value", value,
+             "strong search: match (default): a sampled end is worth the chance to win the "
+             "match after it; points: the end's points (the sign alone in a level last end)")
+          ->check(CLI::IsMember({"match", "points"}))
+          ->capture_default_str();
+  CLI::Option* crnOpt = app.add_flag(
+      "--common-errors", commonErrors,
+      "strong search: the j-th sample of every candidate draws the same execution error");
+  CLI::Option* fixedOpt = app.add_flag(
+      "--fixed-exploration", fixedExploration,
+      "strong search by match, for experiments: UCB constant 0.5 on win chances instead of 0.7 "
+      "times their spread");
   CLI::Option* samplesOpt =
       app.add_option("--samples", samples,
                      "strong search: stop after this many samples per GO, all workers together, "
@@ -98,6 +112,12 @@ int main(int argc, char** argv) {
     std::cerr << "kelp-strong: --samples is the strong search's budget (--search strong)\n";
     return USAGE;
   }
+  if ((valueOpt->count() != 0 || crnOpt->count() != 0 || fixedOpt->count() != 0) &&
+      search != "strong") {
+    std::cerr << "kelp-strong: --value, --common-errors and --fixed-exploration are the strong "
+                 "search's (--search strong)\n";
+    return USAGE;
+  }
   if (iterationsOpt->count() != 0 && search != "faithful") {
     std::cerr << "kelp-strong: --iterations is the faithful search's budget (--search faithful)\n";
     return USAGE;
@@ -109,28 +129,26 @@ int main(int argc, char** argv) {
     if (search == "strong" && samples == 0) samples = BENCH_SAMPLES;
     if (search == "faithful" && iterations == 0) iterations = BENCH_ITERATIONS;
   }
-  std::optional<uint32_t> fixedSeed;
-  if (seed >= 0) fixedSeed = static_cast<uint32_t>(seed);
-
-  if (search == "faithful") {
-    SearchParameters params{thinkMs, 1, FAITHFUL_EXPLORATION};
-    params.iterations = iterations;
-    Kelp::ActivePlayer() = std::make_shared<FaithfulPlayer>(params, fixedSeed);
-  } else if (search == "greedy") {
-    Kelp::ActivePlayer() = std::make_shared<GreedyPlayer>(threads);
-  } else {
-    StrongParameters params;
-    params.time_limit = thinkMs;
-    params.threads = threads;
-    params.samples = samples;
-    params.seed = fixedSeed;
-    Kelp::ActivePlayer() = std::make_shared<StrongPlayer>(params);
-  }
+  Kelp::EngineOptions options;
+  options.search = search;
+  options.thinkMs = thinkMs;
+  options.threads = threads;
+  options.samples = samples;
+  options.iterations = iterations;
+  if (seed >= 0) options.seed = static_cast<uint32_t>(seed);
+  options.value = value;
+  options.commonErrors = commonErrors;
+  options.fixedExploration = fixedExploration;
+  Kelp::ActivePlayer() = Kelp::makeEnginePlayer(options);
 
   if (bench) {
     Kelp::buildTables();
     std::cout << "bench: " << Kelp::benchPositions() << " positions, search " << search;
-    if (search == "strong") std::cout << ", " << samples << " samples, " << threads << " threads";
+    if (search == "strong") {
+      std::cout << ", " << samples << " samples, " << threads << " threads, value " << value
+                << (commonErrors ? ", common errors" : "")
+                << (fixedExploration ? ", fixed exploration" : "");
+    }
     if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";
     if (search != "greedy") std::cout << ", seed " << seed;  // greedy draws nothing
     std::cout << "\n";
@@ -142,5 +160,12 @@ int main(int argc, char** argv) {
   Kelp::ignoreBrokenPipe();
   Kelp::ClientField field;
   Kelp::buildTables();
-  return Kelp::runCommandLoop(Kelp::COMMAND_TABLE, field);
+  // Before each GO the player learns from the record where it stands in
+  // the match; the rest of GO is kelp's.
+  Kelp::CommandTable commands = Kelp::COMMAND_TABLE;
+  commands["GO"] = [](const std::vector<std::string>& words, Kelp::ClientField& f) {
+    Kelp::prepareDecision(*Kelp::ActivePlayer(), f);
+    return Kelp::goCommand(words, f);
+  };
+  return Kelp::runCommandLoop(commands, field);
 }

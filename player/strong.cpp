@@ -2,6 +2,7 @@
 // sampled with fresh execution error and finished by heuristic rollouts.
 #include "player/strong.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -29,7 +30,7 @@ double uniform01(Kelp::DsfmtEngine& e) {
 }  // namespace
 
 StrongWorker::StrongWorker(const StrongParameters& params, uint32_t seed)
-    : params_(params), engine_(seed) {
+    : params_(params), seed_(seed), engine_(seed) {
   scratch_.reserve(SCRATCH_CAPACITY);
 }
 
@@ -93,15 +94,19 @@ void StrongWorker::rollout(CurlingGameState& s) {
   }
 }
 
-int StrongWorker::sample(const CurlingGameState& root, const CurlingMoveState& move) {
+SampleValue StrongWorker::sample(const CurlingGameState& root, const CurlingMoveState& move) {
   CurlingGameState s = root;
   s.executeShot(move.shot(), engine_);
   rollout(s);
   const int v = CurlingGameState::reward(root, s);
-  if (params_.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
-    return (v > 0) - (v < 0);
+  if (params_.win_table != nullptr) {
+    const MatchSituation& m = params_.match;
+    return {params_.win_table->afterEnd(m.lead, v, m.hammer, m.endsAfter), v};
   }
-  return v;
+  if (params_.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
+    return {static_cast<double>((v > 0) - (v < 0)), v};
+  }
+  return {static_cast<double>(v), v};
 }
 
 size_t StrongWorker::choose() const {
@@ -114,10 +119,19 @@ size_t StrongWorker::choose() const {
     if (stats_[i].n < params_.initial_samples) return i;
   }
   const double logTotal = std::log(static_cast<double>(total_));
+  double c = params_.exploration;
+  if (params_.win_table != nullptr) {
+    c = params_.match_exploration;
+    if (params_.scale_exploration) {
+      const double n = static_cast<double>(total_);
+      const double mean = valueSum_ / n;
+      c *= std::sqrt(std::max(0.0, valueSumSq_ / n - mean * mean));
+    }
+  }
   size_t best = 0;
   double bestScore = -1e300;
   for (size_t i = 0; i < n; ++i) {
-    const double u = stats_[i].mean() + params_.exploration * std::sqrt(logTotal / stats_[i].n);
+    const double u = stats_[i].mean() + c * std::sqrt(logTotal / stats_[i].n);
     if (u > bestScore) {
       bestScore = u;
       best = i;
@@ -131,6 +145,7 @@ void StrongWorker::prepare(size_t candidates) {
   if (stats_.size() != candidates) {
     stats_.assign(candidates, ArmStats{});
     total_ = 0;
+    valueSum_ = valueSumSq_ = 0.0;
     offset_ = static_cast<size_t>(engine_.index(static_cast<int>(candidates)));
   }
 }
@@ -138,11 +153,16 @@ void StrongWorker::prepare(size_t candidates) {
 void StrongWorker::step(const CurlingGameState& root,
                         const std::vector<CurlingMoveState>& candidates) {
   const size_t i = choose();
-  const double v = sample(root, candidates[i]);
+  // Reseeded in place: the stream of sample j is the same for every arm.
+  if (params_.common_errors) engine_ = Kelp::DsfmtEngine(workerSeed(seed_, stats_[i].n));
+  const SampleValue v = sample(root, candidates[i]);
   ArmStats& a = stats_[i];
   ++a.n;
-  a.sum += v;
-  a.sumsq += v * v;
+  a.sum += v.value;
+  a.sumsq += v.value * v.value;
+  a.points += v.points;
+  valueSum_ += v.value;
+  valueSumSq_ += v.value * v.value;
   ++total_;
 }
 
@@ -198,6 +218,7 @@ std::vector<ArmStats> strongSearch(const StrongParameters& params, const Curling
     for (size_t i = 0; i < total.size(); ++i) {
       total[i].n += w->stats()[i].n;
       total[i].sum += w->stats()[i].sum;
+      total[i].points += w->stats()[i].points;
       total[i].sumsq += w->stats()[i].sumsq;
     }
   }
@@ -233,7 +254,14 @@ ThinkResult StrongPlayer::Think(CurlingGameState state) {
 
   const uint32_t base = params.seed ? decisionSeed(*params.seed, game_state)
                                     : std::random_device{}() ^ Kelp::timeSeed();
-  const std::vector<ArmStats> stats = strongSearch(params, game_state, candidates, base);
+  StrongParameters decision = params;
+  if (decision.win_table != nullptr) {
+    const bool hammer = game_state.getTurn() % 2 == 1;  // WHITE throws the odd turns, the last one
+    decision.match = nextMatch_.value_or(
+        MatchSituation{game_state.score_diff, hammer, std::max(0, game_state.ends_left)});
+  }
+  nextMatch_.reset();
+  const std::vector<ArmStats> stats = strongSearch(decision, game_state, candidates, base);
   const size_t best = robustChoice(stats);
 
   uint64_t count = 0;
@@ -241,7 +269,7 @@ ThinkResult StrongPlayer::Think(CurlingGameState state) {
   Move chosen{candidates[best], UCTState{}};
   chosen.uct_state.visits = stats[best].n;
   chosen.uct_state.playouts = stats[best].n;
-  chosen.uct_state.sum = stats[best].sum;
+  chosen.uct_state.sum = decision.win_table != nullptr ? stats[best].meanPoints() : stats[best].sum;
   chosen.uct_state.mean = stats[best].mean();
   chosen.move_state.vy = -chosen.move_state.vy;  // board frame -> record frame
   return ThinkResult{chosen, static_cast<int>(count), static_cast<int>(candidates.size())};

@@ -14,6 +14,8 @@
 #include "kelpsimulator/random.h"
 #include "player/ai.h"
 #include "player/curling.h"
+#include "player/match_situation.h"
+#include "player/win_table.h"
 
 // Everything the strong search can be tuned by. Read-only while the workers
 // run, so they share it without locking.
@@ -45,16 +47,44 @@ struct StrongParameters {
   bool heuristic_rollouts = true;
   // In the match's last end with the match level, only the sign of the end
   // score decides the game: a sample then counts +1, 0 or -1, so a safe
-  // single point is worth as much as a risky three.
+  // single point is worth as much as a risky three. Used only when samples
+  // are valued by their points (win_table null).
   bool play_for_the_win = true;
+  // Values a sampled end by the chance to win the match after it: the end's
+  // points mapped through the table, from where `match` says the side to
+  // throw stands. Null: by the end's points. Shared, read-only.
+  const WinTable* win_table = nullptr;
+  MatchSituation match{};
+  // UCB1 constant when samples are win chances, per unit of their spread:
+  // the constant is this times the standard deviation of all the worker's
+  // sample values so far. Win chances of different shots differ by a few
+  // hundredths early in a match and by a half in its last stones, so no
+  // fixed constant suits both. 0.7 per spread is about what the points'
+  // constant of 1.0 is to the points' spread of 1.5.
+  double match_exploration = 0.7;
+  // Off: the constant is match_exploration itself, not scaled by the spread.
+  bool scale_exploration = true;
+  // Common random numbers: the j-th sample of every candidate draws from
+  // the same stream (the worker's seed and j), so the first throw of each
+  // gets the same execution error and two shots are compared on the same
+  // luck rather than on different luck.
+  bool common_errors = false;
 };
 
 // Per-candidate statistics of one worker; summed over the workers.
 struct ArmStats {
-  uint32_t n = 0;      // samples
-  double sum = 0.0;    // sum of end scores for the side to throw at the root
-  double sumsq = 0.0;  // sum of their squares
+  uint32_t n = 0;       // samples
+  double sum = 0.0;     // sum of their values (end scores, or win chances) for the side to throw
+  double sumsq = 0.0;   // sum of their squares
+  double points = 0.0;  // sum of the end scores, whatever the samples are valued by
   double mean() const { return n == 0 ? 0.0 : sum / n; }
+  double meanPoints() const { return n == 0 ? 0.0 : points / n; }
+};
+
+// One sample's outcome: its value to the search and the end's points.
+struct SampleValue {
+  double value = 0.0;
+  int points = 0;
 };
 
 // One search worker: it owns its engine, its scratch vector and its
@@ -75,7 +105,7 @@ class StrongWorker {
   // One sample: throw move with fresh error (the engine advances), finish
   // the end by rollouts, return the end score for the side to throw at root
   // (its sign alone when that decides the match, see play_for_the_win).
-  int sample(const CurlingGameState& root, const CurlingMoveState& move);
+  SampleValue sample(const CurlingGameState& root, const CurlingMoveState& move);
 
   // Throws the rest of the end from s (the engine advances).
   void rollout(CurlingGameState& s);
@@ -89,10 +119,13 @@ class StrongWorker {
   void rolloutThrow(CurlingGameState& s);
 
   StrongParameters params_;  // a copy: a worker may outlive the caller's settings
+  uint32_t seed_;
   Kelp::DsfmtEngine engine_;
   std::vector<Tree> scratch_;
   std::vector<ArmStats> stats_;
   uint64_t total_ = 0;
+  double valueSum_ = 0.0;  // over every sample of this worker, for the spread
+  double valueSumSq_ = 0.0;
   size_t offset_ = 0;  // where this worker starts its initial samples
 };
 
@@ -126,8 +159,18 @@ class StrongPlayer final : public BaseAI<ThinkResult> {
  public:
   explicit StrongPlayer(StrongParameters params);
   bool Init() override;
+  // With a win table, the GO line's mean is the chosen shot's expected win
+  // chance and its sum the shot's expected points of the end (by points:
+  // the mean and the sum of the end scores).
   ThinkResult Think(CurlingGameState state) override;
+  // Where the side to throw stands in the match for the next Think, read
+  // from the game record by the GO handler. Without it, Think takes the
+  // board's score difference as the lead of the side to throw.
+  void setMatch(const MatchSituation& match) { nextMatch_ = match; }
 
   StrongParameters params;
   CurlingGameState game_state;  // the position last given to Think
+
+ private:
+  std::optional<MatchSituation> nextMatch_;
 };

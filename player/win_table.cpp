@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kelpsimulator/check.h"
+#include "player/end_distribution.h"
 
 namespace {
 
@@ -58,4 +59,9 @@ double WinTable::afterEnd(int lead, int points, bool hadHammer, int endsAfter) c
   // not score; a blank end leaves it where it was.
   const bool hammerNext = points > 0 ? false : points < 0 ? true : hadHammer;
   return win(lead + points, endsAfter, hammerNext);
+}
+
+const WinTable& measuredWinTable() {
+  static const WinTable table(MEASURED_END_SCORES);
+  return table;
 }

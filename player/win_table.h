@@ -42,3 +42,7 @@ class WinTable {
   std::vector<double> table_;  // [endsLeft][hammer][lead + MAX_LEAD]
   double& at(int lead, int endsLeft, bool hammer);
 };
+
+// The table of the end scores measured in kelp-strong's own play
+// (end_distribution.h), built on first use.
+const WinTable& measuredWinTable();

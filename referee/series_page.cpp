@@ -2,6 +2,7 @@
 
 #include "referee/outdir.h"
 #include "referee/page.h"
+#include "referee/series_files.h"
 
 namespace Kelp::Referee {
 namespace {

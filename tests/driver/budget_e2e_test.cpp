@@ -121,7 +121,10 @@ TEST(Bench, TheSignaturesOfTodaysPlay) {
     const char* total;
     const char* signature;
   } rows[] = {
-      {"--bench", "search strong, 1000 samples, 2 threads, seed 1", "10000", "3cb1216454f25ef8"},
+      {"--bench", "search strong, 1000 samples, 2 threads, value match, seed 1", "10000",
+       "e7e46fb23a0fa976"},
+      {"--bench --value points", "search strong, 1000 samples, 2 threads, value points, seed 1",
+       "10000", "3cb1216454f25ef8"},
       {"--bench --search faithful", "search faithful, 100 iterations per worker, seed 1", "4000",
        "b4c275a8140db1d4"},
   };

@@ -23,7 +23,7 @@ TEST(StrongWorker, EverySampleDrawsAFreshErrorAndWorkersDrawDifferently) {
   std::vector<int> runs[2];
   for (int k = 0; k < 2; ++k) {
     StrongWorker w(StrongParameters{}, workerSeed(7, k));
-    for (int i = 0; i < 40; ++i) runs[k].push_back(w.sample(s, tee.move.move_state));
+    for (int i = 0; i < 40; ++i) runs[k].push_back(w.sample(s, tee.move.move_state).points);
     EXPECT_TRUE(std::ranges::count(runs[k], 1) && std::ranges::count(runs[k], -1))
         << "the same shot must sometimes win and sometimes lose the end";
   }
@@ -62,6 +62,36 @@ TEST(Players, FindTheOnlyScoringShotAndAnswerInTheRecordFrame) {
   EXPECT_TRUE(after.IsFinalState());
   EXPECT_EQ(CurlingGameState::reward(s, after), 1);
   EXPECT_EQ(std::get<0>(results[1]).uct_state.mean, 1.0);
+}
+
+TEST(StrongWorker, ASampleIsWorthTheWinChanceAfterItsEnd) {
+  // Three throws left in the last end: level, a sample is worth (sign + 1)
+  // / 2 of its points, the sign rule's values; one up, any end but a loss
+  // by two or more keeps the match at least level.
+  const CurlingGameState s = position(3, {{BLACK, 0.25, 0.0}, {WHITE, -0.6, -2.5}});
+  const Tree tee = candidates(s)[candidates(s).size() - 16];
+  StrongParameters p;
+  p.win_table = &measuredWinTable();
+  StrongWorker level(p, 3);
+  std::set<int> seen;
+  for (int i = 0; i < 60; ++i) {
+    const SampleValue v = level.sample(s, tee.move.move_state);
+    EXPECT_EQ(v.value, ((v.points > 0) - (v.points < 0) + 1) / 2.0) << v.points;
+    seen.insert((v.points > 0) - (v.points < 0));
+  }
+  EXPECT_GE(seen.size(), 2u) << "the position must not decide itself";
+  p.match = {1, false, 0};
+  StrongWorker ahead(p, 3);
+  for (int i = 0; i < 60; ++i) {
+    const SampleValue v = ahead.sample(s, tee.move.move_state);
+    EXPECT_EQ(v.value, v.points >= 0 ? 1.0 : v.points == -1 ? 0.5 : 0.0) << v.points;
+  }
+  // With ends to come the table counts: a point now is worth less than a
+  // win, and more than nothing.
+  p.match = {0, true, 3};
+  const SampleValue v = StrongWorker(p, 3).sample(s, tee.move.move_state);
+  EXPECT_GT(v.value, 0.0);
+  EXPECT_LT(v.value, 1.0);
 }
 
 TEST(Greedy, AKnockedOutProtectedGuardVoidsTheThrow) {

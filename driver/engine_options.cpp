@@ -1,0 +1,41 @@
+#include "driver/engine_options.h"
+
+#include "player/faithful.h"
+#include "player/greedy.h"
+#include "player/match_situation.h"
+#include "player/strong.h"
+#include "player/win_table.h"
+
+namespace Kelp {
+namespace {
+
+constexpr double FAITHFUL_EXPLORATION = 0.25;
+
+}  // namespace
+
+std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& o) {
+  if (o.search == "faithful") {
+    SearchParameters params{o.thinkMs, 1, FAITHFUL_EXPLORATION};
+    params.iterations = o.iterations;
+    return std::make_shared<FaithfulPlayer>(params, o.seed);
+  }
+  if (o.search == "greedy") return std::make_shared<GreedyPlayer>(o.threads);
+  StrongParameters params;
+  params.time_limit = o.thinkMs;
+  params.threads = o.threads;
+  params.samples = o.samples;
+  params.seed = o.seed;
+  if (o.value == "match") params.win_table = &measuredWinTable();
+  params.common_errors = o.commonErrors;
+  if (o.fixedExploration) {
+    params.scale_exploration = false;
+    params.match_exploration = 0.5;
+  }
+  return std::make_shared<StrongPlayer>(params);
+}
+
+void prepareDecision(BaseAI<ThinkResult>& player, const ClientField& record) {
+  if (auto* strong = dynamic_cast<StrongPlayer*>(&player)) strong->setMatch(matchSituation(record));
+}
+
+}  // namespace Kelp

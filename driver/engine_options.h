@@ -1,0 +1,36 @@
+// kelp-strong's player from its options, in one place: the program and the
+// Python module build the same player from the same options, so the same
+// seed and budget give the same shot in both.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kelpsimulator/field.h"
+#include "player/ai.h"
+
+namespace Kelp {
+
+struct EngineOptions {
+  std::string search = "strong";  // strong, faithful or greedy
+  int thinkMs = 4600;             // per decision, unless a budget is given
+  int threads = 1;                // workers of the strong and greedy searches
+  uint64_t samples = 0;     // strong: samples per decision, all workers together (0: the clock)
+  uint32_t iterations = 0;  // faithful: iterations per worker (0: the clock)
+  std::optional<uint32_t> seed;   // none: a fresh seed per decision
+  std::string value = "match";    // strong: match (win chance) or points
+  bool commonErrors = false;      // strong: the same error for the j-th sample of every shot
+  bool fixedExploration = false;  // strong, by match: UCB constant 0.5, not scaled by the spread
+};
+
+// The player those options describe; the options are taken as checked.
+std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& options);
+
+// What a player learns from the game record before it thinks: the strong
+// search, where it stands in the match. Every caller of Think on a record
+// goes through here first (GO, and the Python module).
+void prepareDecision(BaseAI<ThinkResult>& player, const ClientField& record);
+
+}  // namespace Kelp
