@@ -22,9 +22,10 @@
 // halved to x in {0, 1/4, 1/2, 3/4, 1} (the pentanomial). With P pairs, n_k
 // of them with x = k/4, the mean m = sum n_k x_k / P, the variance
 // var = sum n_k (x_k - m)^2 / P, and the standard error se = sqrt(var / P);
-// the interval and the SPRT then use m, var and P where the per-game figures
-// use s, var and N. Pairs whose two games go the same way widen the interval
-// against the per-game one, pairs that split narrow it.
+// the interval then uses m, var and P where the per-game one uses s, var and
+// N. Pairs whose two games go the same way widen it against the per-game
+// one, pairs that split narrow it. The pairs' SPRT is a likelihood ratio of
+// the five outcomes (sprtPairs).
 //
 // No NaN or infinity ever leaves this module: a value without a finite Elo is
 // an empty std::optional, and its meaning is documented where it occurs.
