@@ -100,6 +100,13 @@ void Series::count(const GameResult& g) {
   for (int s = 0; s < 2; ++s) result_.points[s] += g.total[s];
   if (g.forfeit != FORFEIT_NONE) ++result_.forfeitedGames;
   result_.games.push_back(g);
+  const int n = static_cast<int>(result_.games.size());
+  // Counted in game order: the second game of a pair closes the pair.
+  if (n % 2 == 0) {
+    PairCounts pairs = result_.pairEstimate.counts;
+    pairs.add(result_.games[n - 2].result, g.result);
+    result_.pairEstimate = estimatePairElo(pairs);
+  }
 
   std::string ends;
   for (const EndScore& e : g.ends) {
@@ -115,12 +122,13 @@ void Series::count(const GameResult& g) {
   say(fmt::format("game {:3}/{}  seed {:10}  {} first  ends{}  A {} - {} B  {:4}  (+{} ={} -{}){}",
                   g.number, config_.games, g.seed, g.aFirst ? "A" : "B", ends, g.total[0],
                   g.total[1], resultName(g.result), c.wins, c.draws, c.losses, forfeit));
-  const int n = static_cast<int>(result_.games.size());
   if (config_.estimateEvery > 0 && n % config_.estimateEvery == 0 && n < config_.games) {
-    say("  " + describeElo(result_.estimate));
+    say("  " +
+        (n % 2 == 0 ? describePairElo(result_.pairEstimate) : describeElo(result_.estimate)));
   }
   if (config_.sprt && result_.sprtDecidedAfter == 0) {
-    result_.sprt = sprt(c, *config_.sprt);
+    result_.sprt = sprtPairs(result_.pairEstimate.counts, *config_.sprt);
+    result_.sprtGames = sprt(c, *config_.sprt);
     if (result_.sprt->decision != SprtDecision::Continue) {
       result_.sprtDecidedAfter = n;
       say("  " + describeSprt(*result_.sprt, *config_.sprt) + fmt::format(" after {} games", n));
@@ -225,7 +233,12 @@ std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {
   s += fmt::format("games: {} of {} played; A wins {}, draws {}, losses {}\n", r.games.size(),
                    config.games, e.counts.wins, e.counts.draws, e.counts.losses);
   if (e.score) s += fmt::format("score of A: {:.3f}\n", *e.score);
-  s += describeElo(e) + "\n";
+  // The pairs are the figure: the games of a pair share their luck.
+  s += describePairElo(r.pairEstimate) + "\n";
+  const size_t unpaired = r.games.size() - 2 * static_cast<size_t>(r.pairEstimate.pairs());
+  if (unpaired > 0)
+    s += fmt::format("(game {} has no partner: left out of the pairs)\n", r.games.size());
+  s += "per game, ignoring the pairs: " + describeElo(e) + "\n";
   s += fmt::format("ends scored: A {}, B {} (points A {}, B {})\n", r.endsScored[0],
                    r.endsScored[1], r.points[0], r.points[1]);
   int byA = 0, byB = 0, both = 0;
@@ -242,7 +255,7 @@ std::string seriesSummary(const SeriesConfig& config, const SeriesResult& r) {
                        r.sprt->decision == SprtDecision::AcceptH1 ? "H1" : "H0", r.sprtDecidedAfter,
                        describeSprt(*r.sprt, *config.sprt));
     } else {
-      const SprtResult t = sprt(e.counts, *config.sprt);
+      const SprtResult t = sprtPairs(r.pairEstimate.counts, *config.sprt);
       s += fmt::format("SPRT: no decision after {} games ({})\n", r.games.size(),
                        describeSprt(t, *config.sprt));
     }

@@ -55,15 +55,22 @@ struct GameResult {
 
 struct SeriesResult {
   std::vector<GameResult> games;  // in game order, every game that was counted
-  EloEstimate estimate;
+  EloEstimate estimate;           // per game (trinomial), as before pairs were counted
+  // Per pair (games 2p+1 and 2p+2): the figures the summary gives and the
+  // SPRT decides on. A last game whose partner was not counted (an odd
+  // number of games, a series stopped between the two) is left out of them.
+  PairEloEstimate pairEstimate;
   std::vector<EloEstimate> history;  // the estimate after each counted game
   std::array<int, 2> endsScored{};   // ends scored by A and B
   std::array<int, 2> points{};       // points of A and B over all games
   int forfeitedGames = 0;
-  std::optional<SprtResult> sprt;  // the test's state when it decided, or at the end
-  int sprtDecidedAfter = 0;        // games counted when the test decided; 0 if it did not
-  std::string error;               // why the series stopped early, if it did
-  bool interrupted = false;        // a signal stopped it before its planned end
+  // The test on the pairs: its state when it decided, or at the end.
+  std::optional<SprtResult> sprt;
+  // The per-game test at the same point, for readers of the old "llr".
+  std::optional<SprtResult> sprtGames;
+  int sprtDecidedAfter = 0;  // games counted when the test decided; 0 if it did not
+  std::string error;         // why the series stopped early, if it did
+  bool interrupted = false;  // a signal stopped it before its planned end
 };
 
 // The folder of 0-based game `index` in the series folder: DIR/game-NNN.

@@ -205,6 +205,7 @@ json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
   json games = json::array();
   for (const GameResult& g : r.games) games.push_back(gameJson(g));
   const EloEstimate& e = r.estimate;
+  const PairEloEstimate& p = r.pairEstimate;
   json out = {{"engine_a", config.match.commands[0]},
               {"engine_b", config.match.commands[1]},
               {"seed", config.seed},
@@ -219,6 +220,12 @@ json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
               {"elo", optionalJson(e.elo)},
               {"elo_low", optionalJson(e.low)},
               {"elo_high", optionalJson(e.high)},
+              {"pairs", p.counts.n},
+              {"unpaired_games", r.games.size() - 2 * static_cast<size_t>(p.pairs())},
+              {"pair_score", optionalJson(p.score)},
+              {"elo_pair", optionalJson(p.elo)},
+              {"elo_pair_low", optionalJson(p.low)},
+              {"elo_pair_high", optionalJson(p.high)},
               {"ends_a", r.endsScored[0]},
               {"ends_b", r.endsScored[1]},
               {"points_a", r.points[0]},
@@ -229,7 +236,9 @@ json seriesJson(const SeriesConfig& config, const SeriesResult& r) {
   if (config.sprt) {
     json t = SprtCodec{}.write(config.sprt);
     if (r.sprt) {
-      t["llr"] = r.sprt->llr;
+      // "decision" is the pair test's; "llr" stays the per-game figure.
+      t["llr"] = r.sprtGames ? r.sprtGames->llr : r.sprt->llr;
+      t["llr_pair"] = r.sprt->llr;
       t["lower"] = r.sprt->lower;
       t["upper"] = r.sprt->upper;
       t["decision"] = std::string(sprtDecisionName(r.sprt->decision));

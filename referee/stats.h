@@ -15,10 +15,23 @@
 // score is s -/+ 1.959964 se, mapped to Elo through e(s). e(s) is increasing,
 // so the low score bound gives the low Elo bound.
 //
+// Pairs: the games of a series come in pairs with one seed and the order of
+// play swapped, so the two results of a pair are correlated (the same luck of
+// the execution error, each side once with the first throw). The unit of the
+// pair statistics is the pair: its score for A, 0, 1/2, 1, 3/2 or 2 points,
+// halved to x in {0, 1/4, 1/2, 3/4, 1} (the pentanomial). With P pairs, n_k
+// of them with x = k/4, the mean m = sum n_k x_k / P, the variance
+// var = sum n_k (x_k - m)^2 / P, and the standard error se = sqrt(var / P);
+// the interval then uses m, var and P where the per-game one uses s, var and
+// N. Pairs whose two games go the same way widen it against the per-game
+// one, pairs that split narrow it. The pairs' SPRT is a likelihood ratio of
+// the five outcomes (sprtPairs).
+//
 // No NaN or infinity ever leaves this module: a value without a finite Elo is
 // an empty std::optional, and its meaning is documented where it occurs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,12 +87,52 @@ struct EloEstimate {
 // Negative counts are a caller's bug (they come from counting games).
 EloEstimate estimateElo(const MatchCounts& counts);
 
+// The five outcomes of a pair: n[k] pairs in which A scored k/2 points
+// (k = 0: lost both, 2: won one and lost one, or drew both, 4: won both).
+struct PairCounts {
+  std::array<std::int64_t, 5> n{};
+
+  std::int64_t pairs() const { return n[0] + n[1] + n[2] + n[3] + n[4]; }
+  // Adds the pair of two games' results for A (+1 win, 0 draw, -1 loss).
+  void add(int first, int second);
+};
+
+struct PairEloEstimate {
+  PairCounts counts;
+  // A's mean score per game over the pairs (the mean pair score halved);
+  // empty when no pair was played.
+  std::optional<double> score;
+  // As in EloEstimate, with the pair as the unit: elo empty when no pair was
+  // played or A won (or lost) every game of every pair; low and high empty
+  // when unbounded, and both when every pair had the same outcome.
+  std::optional<double> elo;
+  std::optional<double> low;
+  std::optional<double> high;
+
+  std::int64_t pairs() const { return counts.pairs(); }
+  bool unboundedUp() const { return pairs() > 0 && counts.n[4] == pairs(); }
+  bool unboundedDown() const { return pairs() > 0 && counts.n[0] == pairs(); }
+  bool samePairEveryTime() const {
+    for (std::int64_t k : counts.n) {
+      if (pairs() > 0 && k == pairs()) return true;
+    }
+    return false;
+  }
+};
+
+PairEloEstimate estimatePairElo(const PairCounts& counts);
+
 // One line for a person, e.g.
 //   "A vs B after 100 games (+60 =20 -20): Elo +147.2, 95 % interval +86.2 .. +218.3"
 // with the unbounded cases put in words ("A won every game: no finite
 // estimate", "unbounded above").
 std::string describeElo(const EloEstimate& estimate, std::string_view nameA = "A",
                         std::string_view nameB = "B");
+// The same with the pair as the unit, e.g.
+//   "A vs B after 100 games in 50 pairs (pair scores 0 ½ 1 1½ 2: 2 5 18 15 10):
+//    Elo +120.4, 95 % interval +62.0 .. +184.9"
+std::string describePairElo(const PairEloEstimate& estimate, std::string_view nameA = "A",
+                            std::string_view nameB = "B");
 
 // SPRT between H0: Elo = elo0 and H1: Elo = elo1 (logistic Elo of A over B).
 struct SprtSettings {
@@ -111,6 +164,19 @@ struct SprtResult {
 // variance (every game the same result) the LLR is 0 and the test goes on.
 // The settings must pass sprtSettingsError.
 SprtResult sprt(const MatchCounts& counts, const SprtSettings& settings);
+// The same test with the pair as the unit, as engine-testing frameworks run
+// it on paired games: the generalised log-likelihood ratio of the
+// pentanomial,
+//   LLR = sum_k n_k ln(p1_k / p0_k),
+// p_j the distribution over the five halved pair scores x_k = k/4 that is
+// most likely for the counts among those with mean s_j (the maximum
+// likelihood under the hypothesis): p_k = q_k / (1 + theta (x_k - s_j)),
+// q the observed shares with every empty outcome given 0.001 of a pair
+// (so that a hypothesis outside the outcomes seen can still be weighed) and
+// theta the root of sum_k q_k (x_k - s_j) / (1 + theta (x_k - s_j)) = 0.
+// Unlike the normal approximation it needs no variance: pairs that all
+// split (equal deterministic engines) or all go one way still decide.
+SprtResult sprtPairs(const PairCounts& counts, const SprtSettings& settings);
 
 std::string_view sprtDecisionName(SprtDecision decision);
 

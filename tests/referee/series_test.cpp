@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "referee/resume.h"
 #include "referee_run.h"
 
 namespace Kelp::Referee {
@@ -51,13 +52,15 @@ TEST(Series, SprtStopsTheLopsidedPairEarly) {
   c.sprt = SprtSettings{0.0, 200.0, 0.05, 0.05};
   const SeriesResult r = play(c);
   ASSERT_TRUE(r.error.empty()) << r.error;
-  // The test reads the games in order: it decides where their counts first do.
-  MatchCounts counts;
+  // The test reads the pairs in order: it decides where their counts first
+  // do, at the second game of a pair.
+  PairCounts pairs;
   int decided = 0;
   std::array<int, 2> points{};
   for (const GameResult& g : r.games) {
-    ++(g.result > 0 ? counts.wins : g.result < 0 ? counts.losses : counts.draws);
-    if (!decided && sprt(counts, *c.sprt).decision != SprtDecision::Continue) decided = g.number;
+    if (g.number % 2 == 0) pairs.add(r.games[g.number - 2].result, g.result);
+    if (!decided && sprtPairs(pairs, *c.sprt).decision != SprtDecision::Continue)
+      decided = g.number;
     for (int s = 0; s < 2; ++s) points[s] += g.total[s];
     EXPECT_EQ(g.result, g.total[0] > g.total[1] ? 1 : g.total[0] < g.total[1] ? -1 : 0);
   }
@@ -109,6 +112,54 @@ TEST(Series, PairsShareTheirSeedSwapTheOrderOfPlayAndConcurrencyChangesNothing) 
   // One worker plays the same games.
   EXPECT_EQ(seriesJson(one, play(one))["games"], seriesJson(c, r)["games"]);
   for (int g = 1; g <= 4; ++g) EXPECT_EQ(recordOf(one, g), recordOf(c, g)) << g;
+}
+
+// Nine games counted (no engine runs): 1-2 won both, 3-4 split, 5-6 a draw
+// and a loss, 7-8 lost both, 9 won without its partner. Pairs 1 1 1 0 1
+// (by A's points 0, 1/2, 1, 3/2, 2); m = (0 + 1/4 + 1/2 + 1) / 4 = 0.4375,
+// Elo 400 log10(0.4375 / 0.5625) = -43.6578, and the SPRT that of these
+// pairs (its arithmetic is checked in stats_test). Per game (4 W, 1 D, 4 L,
+// game 9 included) the score is 0.5, Elo 0, var 2/9, and the old "llr"
+// 4.5 * 0.0143872 * (1 - 1.0143872) / (2/9) = -0.0041916.
+TEST(Series, PairsAreCountedInOrderWithoutTheUnpairedGameAndReadBackTheSame) {
+  SeriesConfig c = config("pair-counts", TEE, THROUGH, 10);
+  c.sprt = SprtSettings{0.0, 10.0, 0.05, 0.05};
+  const int results[] = {1, 1, 1, -1, 0, -1, -1, -1, 1};
+  std::vector<GameResult> games;
+  for (int i = 0; i < 9; ++i) {
+    GameResult g;
+    g.number = i + 1;
+    g.seed = pairSeed(c.seed, i);
+    g.aFirst = i % 2 == 0;
+    g.result = results[i];
+    g.total = {results[i] > 0 ? 1 : 0, results[i] < 0 ? 1 : 0};
+    games.push_back(g);
+  }
+  Series live(c, nullptr);
+  // Finished out of order: counted in order all the same.
+  for (int i : {1, 0, 3, 2, 4, 5, 6, 8, 7}) live.finish(games[i]);
+  const json j = seriesJson(c, live.result());
+  EXPECT_EQ(j["pairs"], json({1, 1, 1, 0, 1}));
+  EXPECT_EQ(j["unpaired_games"], 1);
+  EXPECT_NEAR(j["pair_score"].get<double>(), 0.4375, 1e-12);
+  EXPECT_NEAR(j["elo_pair"].get<double>(), -43.6578, 1e-3);
+  EXPECT_NEAR(j["elo"].get<double>(), 0.0, 1e-9);
+  EXPECT_EQ(j["sprt"]["llr_pair"].get<double>(), sprtPairs({{1, 1, 1, 0, 1}}, *c.sprt).llr);
+  EXPECT_NEAR(j["sprt"]["llr"].get<double>(), -0.0041916, 1e-6);
+  EXPECT_EQ(j["sprt"]["decision"], "continue");
+  const std::string summary = seriesSummary(c, live.result());
+  EXPECT_NE(summary.find("A vs B after 8 games in 4 pairs (pair scores 0 ½ 1 1½ 2: 1 1 1 0 1): "
+                         "Elo -43.7, 95 % interval"),
+            std::string::npos)
+      << summary;
+  EXPECT_NE(summary.find("game 9 has no partner"), std::string::npos) << summary;
+  // A resumed series reads the same games back from their lines and gives
+  // the same figures.
+  std::vector<GameResult> read;
+  for (const GameResult& g : games) read.push_back(*gameFromJson(json::parse(gameJson(g).dump())));
+  Series resumed(c, nullptr);
+  resumed.resumeFrom(read);
+  EXPECT_EQ(seriesJson(c, resumed.result()), j);
 }
 
 TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
