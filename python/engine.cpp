@@ -1,0 +1,184 @@
+// kelp.candidates and kelp.Engine: the candidate shots of a position, and
+// the players of kelp-strong thinking on a board exactly as the program
+// does on the same position (the board goes through the record the protocol
+// driver would hold, and the same checked road to the think board).
+#include <pybind11/stl.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "driver/game_commands.h"
+#include "player/greedy.h"
+#include "player/strong.h"
+#include "python/bindings.h"
+
+namespace KelpPy {
+
+namespace {
+
+constexpr double FAITHFUL_EXPLORATION = 0.25;  // kelp's own setting
+constexpr int MAX_THINK_MS = 600000;
+constexpr int DEFAULT_THINK_MS = 4600;
+
+std::vector<Tree> candidateNodes(const Kelp::ThinkBoard& think) {
+  std::vector<Tree> nodes;
+  CurlingGameState(think).getCandidates(nodes);
+  return nodes;
+}
+
+py::dict candidatesOf(const Board& board) {
+  if (board.shot >= SLOTS) throw BadInput{"the end is over: no shot to choose"};
+  const std::vector<Tree> nodes = candidateNodes(board.think);
+  const auto n = static_cast<py::ssize_t>(nodes.size());
+  py::list labels;
+  py::array_t<double> target({n, py::ssize_t{2}});
+  py::array_t<double> shot({n, py::ssize_t{3}});
+  auto t = target.mutable_unchecked<2>();
+  auto s = shot.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const CurlingMoveState& m = nodes[static_cast<size_t>(i)].move.move_state;
+    labels.append(m.label);
+    t(i, 0) = serverX(m.x);
+    t(i, 1) = serverY(m.y);
+    s(i, 0) = m.vx;
+    s(i, 1) = -m.vy;
+    s(i, 2) = m.spin;
+  }
+  py::dict d;
+  d["label"] = labels;
+  d["target"] = target;
+  d["shot"] = shot;
+  return d;
+}
+
+// What Engine.think answers: the shot as the program sends it and the
+// search's statistics.
+struct Decision {
+  double vx = 0.0;  // server frame
+  double vy = 0.0;
+  int spin = 0;
+  std::string label;
+  double target_x = 0.0;  // server frame
+  double target_y = 0.0;
+  int count = 0;       // samples or playouts of the whole search
+  int candidates = 0;  // candidate shots at the root
+  uint32_t visits = 0;  // samples of the chosen shot
+  double mean = 0.0;    // its mean end score for the side to throw
+  bool fallback = false;  // the record could not be thought on: the draw to the tee
+  std::string bestshot;   // the protocol reply
+};
+
+class Engine {
+ public:
+  Engine(const std::string& search, int thinkMs, int threads) : search_(search) {
+    if (thinkMs < 0 || thinkMs > MAX_THINK_MS) throw BadInput{"think_ms must be in 0..600000"};
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (threads < 0 || threads > 256) throw BadInput{"threads must be 0 (all cores) .. 256"};
+    threads_ = threads == 0 ? cores : threads;
+    thinkMs_ = thinkMs;
+    if (search == "faithful") {
+      player_ = std::make_shared<Pebble_original>(thinkMs, FAITHFUL_EXPLORATION);
+    } else if (search == "greedy") {
+      player_ = std::make_shared<GreedyPlayer>(threads_);
+    } else if (search == "strong") {
+      StrongParameters params;
+      params.time_limit = thinkMs;
+      params.threads = threads_;
+      player_ = std::make_shared<StrongPlayer>(params);
+    } else {
+      throw BadInput{"search '" + search + "' is none of 'strong', 'faithful', 'greedy'"};
+    }
+  }
+
+  Decision think(const Board& board) {
+    if (board.shot >= SLOTS) throw BadInput{"the end is over: no shot to choose"};
+    const Kelp::ClientField field = board.record();
+    std::string problem;
+    const std::optional<Kelp::ThinkBoard> think = Kelp::ThinkBoard::fromRecord(field, &problem);
+    Decision d;
+    if (!think || candidateNodes(*think).empty()) {
+      // As the program answers a record it cannot think on.
+      const CurlingMoveState tee(0.0f, 0.0f, "TEE2", false, SHOT_DRAW);
+      d.vx = tee.vx;
+      d.vy = -tee.vy;
+      d.spin = tee.spin;
+      d.label = tee.label;
+      d.target_x = serverX(tee.x);
+      d.target_y = serverY(tee.y);
+      d.fallback = true;
+    } else {
+      ThinkResult result;
+      {
+        py::gil_scoped_release release;
+        // One decision at a time per engine: the players keep the position.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        result = player_->Think(CurlingGameState(*think));
+      }
+      const Move& move = std::get<0>(result);
+      d.vx = move.move_state.vx;
+      d.vy = move.move_state.vy;  // already in the record frame
+      d.spin = move.move_state.spin;
+      d.label = move.move_state.label;
+      d.target_x = serverX(move.move_state.x);
+      d.target_y = serverY(move.move_state.y);
+      d.count = std::get<1>(result);
+      d.candidates = std::get<2>(result);
+      d.visits = move.uct_state.visits;
+      d.mean = move.uct_state.mean;
+    }
+    d.bestshot = Kelp::formatBestShot(d.vx, d.vy, d.spin);
+    return d;
+  }
+
+  std::string search_;
+  int thinkMs_ = DEFAULT_THINK_MS;
+  int threads_ = 1;
+
+ private:
+  std::shared_ptr<BaseAI<ThinkResult>> player_;
+  std::mutex mutex_;
+};
+
+}  // namespace
+
+void bindEngine(py::module_& m) {
+  m.def("candidates", &candidatesOf, py::arg("board"), R"doc(
+The candidate shots of a position, as the engines list them: a dict with
+label (pattern names), target (n, 2, server frame) and shot (n, 3: vx, vy,
+spin in the server's frame).)doc");
+
+  py::class_<Decision>(m, "Decision", "An engine's answer: the shot and the search's statistics")
+      .def_property_readonly(
+          "shot", [](const Decision& d) { return py::make_tuple(d.vx, d.vy, d.spin); },
+          "(vx, vy, spin) in the server's frame, as BESTSHOT sends it")
+      .def_readonly("label", &Decision::label)
+      .def_property_readonly(
+          "target", [](const Decision& d) { return py::make_tuple(d.target_x, d.target_y); })
+      .def_readonly("count", &Decision::count)
+      .def_readonly("candidates", &Decision::candidates)
+      .def_readonly("visits", &Decision::visits)
+      .def_readonly("mean", &Decision::mean)
+      .def_readonly("fallback", &Decision::fallback)
+      .def_readonly("bestshot", &Decision::bestshot)
+      .def("__repr__", [](const Decision& d) {
+        return "<kelp.Decision " + d.label + " " + d.bestshot + ">";
+      });
+
+  py::class_<Engine>(m, "Engine", R"doc(
+One of kelp-strong's searches: Engine(search="strong"|"faithful"|"greedy",
+think_ms=4600, threads=0). threads=0: every core (as kelp-strong). The
+faithful search (kelp's own) always runs its four workers.)doc")
+      .def(py::init<const std::string&, int, int>(), py::arg("search") = "strong",
+           py::kw_only(), py::arg("think_ms") = DEFAULT_THINK_MS, py::arg("threads") = 0)
+      .def("think", &Engine::think, py::arg("board"),
+           "the engine's shot for the board, as kelp-strong answers GO on it")
+      .def("__call__", &Engine::think, py::arg("board"))
+      .def_readonly("search", &Engine::search_)
+      .def_readonly("think_ms", &Engine::thinkMs_)
+      .def_readonly("threads", &Engine::threads_);
+}
+
+}  // namespace KelpPy
