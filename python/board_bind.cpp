@@ -12,20 +12,22 @@ namespace {
 
 using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-Array stonesArray(const Board& b, bool serverFrame) {
-  Array out({SLOTS, 2});
-  auto a = out.mutable_unchecked<2>();
-  for (int k = 0; k < SLOTS; ++k) {
-    if (!serverFrame) {
+py::array stonesArray(const Board& b, bool serverFrame) {
+  if (!serverFrame) {
+    Array out({SLOTS, 2});
+    auto a = out.mutable_unchecked<2>();
+    for (int k = 0; k < SLOTS; ++k) {
       a(k, 0) = b.xy[k][0];
       a(k, 1) = b.xy[k][1];
-    } else if (b.inPlay(k)) {
-      a(k, 0) = serverX(b.xy[k][0]);
-      a(k, 1) = serverY(b.xy[k][1]);
-    } else {
-      a(k, 0) = 0.0;
-      a(k, 1) = 0.0;
     }
+    return out;
+  }
+  // Single precision, as POSITION carries them and throw_batch gives them.
+  py::array_t<float> out({SLOTS, 2});
+  auto a = out.mutable_unchecked<2>();
+  for (int k = 0; k < SLOTS; ++k) {
+    a(k, 0) = b.inPlay(k) ? serverX(b.xy[k][0]) : 0.0f;
+    a(k, 1) = b.inPlay(k) ? serverY(b.xy[k][1]) : 0.0f;
   }
   return out;
 }
@@ -151,7 +153,7 @@ engines.)doc")
            py::arg("ends") = DEFAULT_ENDS, py::arg("score_diff") = 0)
       .def_property_readonly(
           "stones", [](const Board& b) { return stonesArray(b, true); },
-          "(16, 2) stones in the server's frame; (0, 0) for a stone not in play")
+          "(16, 2) float32 stones in the server's frame; (0, 0) for a stone not in play")
       .def_property_readonly(
           "board_stones", [](const Board& b) { return stonesArray(b, false); },
           "(16, 2) stones in the board frame (full precision)")

@@ -239,33 +239,33 @@ py::tuple throwSingle(const Board& board, const py::object& shot, const py::obje
 
 // The batch's outputs, written by the workers without the interpreter.
 struct BatchOut {
-  double* stones;  // n x 16 x 2, server frame
+  float* stones;  // n x 16 x 2, server frame (single precision, as POSITION)
   int8_t* score;
   int8_t* outcome;
   bool* contact;
   bool* foul;
   int8_t* removed;
-  double* rest;    // n x 2, server frame, NaN when not known
+  float* rest;     // n x 2, server frame, NaN when not known
   double* thrown;  // n x 3, server frame
 };
 
-void writeResult(const Board& before, const Kelp::ThinkBoard& after, const ThrowInfo& info,
+void writeResult(const Kelp::ThinkBoard& after, const ThrowInfo& info,
                  size_t i, const BatchOut& o) {
-  double* st = o.stones + i * SLOTS * 2;
-  std::fill(st, st + SLOTS * 2, 0.0);
+  float* st = o.stones + i * SLOTS * 2;
   for (int col = Kelp::BLACK; col <= Kelp::WHITE; ++col) {
-    for (int k = 0; k < after.count[col]; ++k) {
+    int k = 0;
+    for (; k < after.count[col]; ++k) {
       st[2 * (2 * k + col)] = serverX(after.stones[col][k].x);
       st[2 * (2 * k + col) + 1] = serverY(after.stones[col][k].y);
     }
+    for (; k < SLOTS / 2; ++k) st[2 * (2 * k + col)] = st[2 * (2 * k + col) + 1] = 0.0f;
   }
-  (void)before;
   o.score[i] = static_cast<int8_t>(after.countScore());
   o.outcome[i] = static_cast<int8_t>(info.outcome);
   o.contact[i] = info.contact;
   o.foul[i] = info.foul;
   o.removed[i] = static_cast<int8_t>(info.removed);
-  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
   o.rest[2 * i] = info.restKnown ? serverX(info.restX) : nan;
   o.rest[2 * i + 1] = info.restKnown ? serverY(info.restY) : nan;
   o.thrown[3 * i] = info.thrown.vx;
@@ -324,10 +324,10 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
   if (threads < 0 || threads > 256) throw BadInput{"threads must be 0 (all cores) .. 256"};
   const uint32_t base = seedOrRandom(seed);
 
-  py::array_t<double> stones({static_cast<py::ssize_t>(n), py::ssize_t{SLOTS}, py::ssize_t{2}});
+  py::array_t<float> stones({static_cast<py::ssize_t>(n), py::ssize_t{SLOTS}, py::ssize_t{2}});
   py::array_t<int8_t> score(n), outcome(n), removed(n);
   py::array_t<bool> contact(n), foul(n);
-  py::array_t<double> rest({static_cast<py::ssize_t>(n), py::ssize_t{2}});
+  py::array_t<float> rest({static_cast<py::ssize_t>(n), py::ssize_t{2}});
   py::array_t<double> thrown({static_cast<py::ssize_t>(n), py::ssize_t{3}});
   const BatchOut out{stones.mutable_data(), score.mutable_data(),   outcome.mutable_data(),
                      contact.mutable_data(), foul.mutable_data(),   removed.mutable_data(),
@@ -345,7 +345,7 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
         ThrowInfo info;
         const Kelp::Velocity e = drawError(spec, engine);
         throwOne(bs[i]->think, vs[i], e, spec, after, info);
-        writeResult(*bs[i], after, info, i, out);
+        writeResult(after, info, i, out);
       }
     };
     std::vector<std::jthread> running;
@@ -400,7 +400,7 @@ Throws many stones on all cores, without the interpreter lock.
 boards: one kelp.Board for every shot, or a sequence of one per shot;
 shots: an (n, 3) array (vx, vy, spin). Throw i equals
 throw(boards[i], shots[i], seed=seed, index=i, ...) exactly. threads: 0 for
-every core. Returns a dict of arrays: stones (n, 16, 2, server frame, the
+every core. Returns a dict of arrays: stones (n, 16, 2) float32 (server frame, the
 colours' stones in the simulator's order), score, outcome, contact, foul,
 removed, rest (n, 2; NaN where throw gives None), thrown (n, 3).)doc");
 }
