@@ -60,6 +60,8 @@ void stonesFromPython(const py::handle& stones, bool serverFrame, double (&xy)[S
     a = py::cast<Array>(stones);
   } catch (const py::cast_error&) {
     throw py::type_error("stones must be a (16, 2) array of numbers");
+  } catch (const py::error_already_set&) {
+    throw py::type_error("stones must be a (16, 2) array of numbers");
   }
   if (!a) {
     PyErr_Clear();

@@ -284,6 +284,8 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
     sh = py::cast<In>(shots);
   } catch (const py::cast_error&) {
     throw py::type_error("shots must be an (n, 3) array of numbers");
+  } catch (const py::error_already_set&) {
+    throw py::type_error("shots must be an (n, 3) array of numbers");
   }
   if (sh.ndim() != 2 || sh.shape(1) != 3) throw BadInput{"shots must have shape (n, 3)"};
   const size_t n = static_cast<size_t>(sh.shape(0));
