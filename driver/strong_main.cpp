@@ -4,9 +4,11 @@
 // and match series.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -14,8 +16,10 @@
 #include "driver/command_table.h"
 #include "driver/game_commands.h"
 #include "driver/io.h"
+#include "driver/strong_bench.h"
 #include "kelpsimulator/field.h"
 #include "kelpsimulator/trajectory.h"
+#include "player/faithful.h"
 #include "player/greedy.h"
 #include "player/strong.h"
 
@@ -24,6 +28,12 @@ namespace {
 constexpr int USAGE = 2;
 constexpr int DEFAULT_THINK_MS = 4600;
 constexpr double FAITHFUL_EXPLORATION = 0.25;
+constexpr uint64_t MAX_BUDGET = 1'000'000'000;
+// The bench's fixed settings: a few seconds on two cores.
+constexpr int BENCH_THREADS = 2;
+constexpr int64_t BENCH_SEED = 1;
+constexpr uint64_t BENCH_SAMPLES = 1000;
+constexpr uint32_t BENCH_ITERATIONS = 100;
 
 }  // namespace
 
@@ -31,20 +41,48 @@ int main(int argc, char** argv) {
   int thinkMs = DEFAULT_THINK_MS;
   int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::string search = "strong";
+  uint64_t samples = 0;
+  uint32_t iterations = 0;
+  int64_t seed = -1;
+  bool bench = false;
 
   CLI::App app{"kelp-strong: a curling player for a match server, over standard input and output"};
-  app.add_option("--think-ms", thinkMs, "milliseconds of search per GO")
-      ->check(CLI::Range(0, 600000))
-      ->capture_default_str();
-  app.add_option("--threads", threads,
-                 "search workers of the strong and greedy searches (default: the machine's cores)")
-      ->check(CLI::Range(1, 256))
-      ->capture_default_str();
+  CLI::Option* thinkOpt = app.add_option("--think-ms", thinkMs, "milliseconds of search per GO")
+                              ->check(CLI::Range(0, 600000))
+                              ->capture_default_str();
+  CLI::Option* threadsOpt =
+      app.add_option("--threads", threads,
+                     "search workers of the strong and greedy searches (default: the machine's "
+                     "cores; with --bench: 2)")
+          ->check(CLI::Range(1, 256))
+          ->capture_default_str();
   app.add_option("--search", search,
                  "strong (default); faithful: kelp's own UCT search (four workers); greedy: each "
                  "candidate thrown once without error on the exact model, best end score kept")
       ->check(CLI::IsMember({"strong", "faithful", "greedy"}))
       ->capture_default_str();
+  CLI::Option* samplesOpt =
+      app.add_option("--samples", samples,
+                     "strong search: stop after this many samples per GO, all workers together, "
+                     "instead of after --think-ms")
+          ->check(CLI::Range(uint64_t{1}, MAX_BUDGET));
+  CLI::Option* iterationsOpt =
+      app.add_option("--iterations", iterations,
+                     "faithful search: each worker stops after this many iterations, instead of "
+                     "after --think-ms")
+          ->check(CLI::Range(uint32_t{1}, static_cast<uint32_t>(MAX_BUDGET)));
+  CLI::Option* seedOpt =
+      app.add_option("--seed", seed,
+                     "seed of every decision, mixed with the position (default: a fresh seed per "
+                     "GO from the clock); with a budget, a decision is then the same on any "
+                     "machine under any load")
+          ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
+  app.add_flag("--bench", bench,
+               "decide a fixed set of positions with a fixed budget and seed (unless given), "
+               "print the shots, the total samples and a signature, and exit")
+      ->excludes(thinkOpt);
+  samplesOpt->excludes(thinkOpt)->excludes(iterationsOpt);
+  iterationsOpt->excludes(thinkOpt);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -55,15 +93,49 @@ int main(int argc, char** argv) {
     return USAGE;
   }
 
+  // A budget belongs to one search: say so rather than ignore it.
+  if (samplesOpt->count() != 0 && search != "strong") {
+    std::cerr << "kelp-strong: --samples is the strong search's budget (--search strong)\n";
+    return USAGE;
+  }
+  if (iterationsOpt->count() != 0 && search != "faithful") {
+    std::cerr << "kelp-strong: --iterations is the faithful search's budget (--search faithful)\n";
+    return USAGE;
+  }
+  if (bench) {
+    // Fixed unless given, so that the signature means the same everywhere.
+    if (threadsOpt->count() == 0) threads = BENCH_THREADS;
+    if (seedOpt->count() == 0) seed = BENCH_SEED;
+    if (search == "strong" && samples == 0) samples = BENCH_SAMPLES;
+    if (search == "faithful" && iterations == 0) iterations = BENCH_ITERATIONS;
+  }
+  std::optional<uint32_t> fixedSeed;
+  if (seed >= 0) fixedSeed = static_cast<uint32_t>(seed);
+
   if (search == "faithful") {
-    Kelp::ActivePlayer() = std::make_shared<Pebble_original>(thinkMs, FAITHFUL_EXPLORATION);
+    SearchParameters params{thinkMs, 1, FAITHFUL_EXPLORATION};
+    params.iterations = iterations;
+    Kelp::ActivePlayer() = std::make_shared<FaithfulPlayer>(params, fixedSeed);
   } else if (search == "greedy") {
     Kelp::ActivePlayer() = std::make_shared<GreedyPlayer>(threads);
   } else {
     StrongParameters params;
     params.time_limit = thinkMs;
     params.threads = threads;
+    params.samples = samples;
+    params.seed = fixedSeed;
     Kelp::ActivePlayer() = std::make_shared<StrongPlayer>(params);
+  }
+
+  if (bench) {
+    Kelp::buildTables();
+    std::cout << "bench: " << Kelp::benchPositions() << " positions, search " << search;
+    if (search == "strong") std::cout << ", " << samples << " samples, " << threads << " threads";
+    if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";
+    if (search != "greedy") std::cout << ", seed " << seed;  // greedy draws nothing
+    std::cout << "\n";
+    Kelp::runBench(*Kelp::ActivePlayer(), std::cout);
+    return 0;
   }
 
   // From here on exactly as kelp.

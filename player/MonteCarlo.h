@@ -36,6 +36,11 @@ struct SearchParameters {
                                   // into (and expanded); the primitive search ignores it
   double exploration = 0.25;      // UCT: constant C of the selection formula; the primitive
                                   // search ignores it
+  // UCT: when not 0, a Search runs exactly this many iterations and never
+  // reads the clock (time_limit is then unused), so that a seeded search
+  // gives the same tree on any machine under any load. 0, as kelp runs it:
+  // the time limit. The primitive search ignores it.
+  uint32_t iterations = 0;
 };
 
 // UCT search of Pebble_original. The template parameters of the original
@@ -44,9 +49,10 @@ class UCTAlgorithm {
  public:
   SearchParameters params;
 
-  // Searches from position s for params.time_limit ms, growing the tree below
-  // root; returns root with the statistics of the search. The engine is seeded
-  // from the calendar time; the seeded form exists for reproducible runs.
+  // Searches from position s for params.time_limit ms (or params.iterations
+  // iterations), growing the tree below root; returns root with the
+  // statistics of the search. The engine is seeded from the calendar time;
+  // the seeded form exists for reproducible runs.
   Tree Search(CurlingGameState s, Tree root) const;
   Tree SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const;
 

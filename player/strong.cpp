@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "kelpsimulator/check.h"
+#include "kelpsimulator/digest.h"
 #include "kelpsimulator/primitive.h"
 #include "player/MonteCarlo.h"
 
@@ -125,24 +126,51 @@ size_t StrongWorker::choose() const {
   return best;
 }
 
+void StrongWorker::prepare(size_t candidates) {
+  KELP_CHECK(candidates != 0);
+  if (stats_.size() != candidates) {
+    stats_.assign(candidates, ArmStats{});
+    total_ = 0;
+    offset_ = static_cast<size_t>(engine_.index(static_cast<int>(candidates)));
+  }
+}
+
+void StrongWorker::step(const CurlingGameState& root,
+                        const std::vector<CurlingMoveState>& candidates) {
+  const size_t i = choose();
+  const double v = sample(root, candidates[i]);
+  ArmStats& a = stats_[i];
+  ++a.n;
+  a.sum += v;
+  a.sumsq += v * v;
+  ++total_;
+}
+
 void StrongWorker::run(const CurlingGameState& root,
                        const std::vector<CurlingMoveState>& candidates,
                        std::chrono::steady_clock::time_point start, int64_t deadline_ms) {
-  KELP_CHECK(!candidates.empty());
-  if (stats_.size() != candidates.size()) {
-    stats_.assign(candidates.size(), ArmStats{});
-    total_ = 0;
-    offset_ = static_cast<size_t>(engine_.index(static_cast<int>(candidates.size())));
-  }
-  while (elapsedMs(start) < deadline_ms) {
-    const size_t i = choose();
-    const double v = sample(root, candidates[i]);
-    ArmStats& a = stats_[i];
-    ++a.n;
-    a.sum += v;
-    a.sumsq += v * v;
-    ++total_;
-  }
+  prepare(candidates.size());
+  while (elapsedMs(start) < deadline_ms) step(root, candidates);
+}
+
+void StrongWorker::run(const CurlingGameState& root,
+                       const std::vector<CurlingMoveState>& candidates, uint64_t samples) {
+  prepare(candidates.size());
+  for (uint64_t k = 0; k < samples; ++k) step(root, candidates);
+}
+
+uint64_t workerSamples(uint64_t samples, int threads, int worker) {
+  KELP_CHECK(threads > 0 && 0 <= worker && worker < threads);
+  const uint64_t n = static_cast<uint64_t>(threads);
+  return samples / n + (static_cast<uint64_t>(worker) < samples % n ? 1 : 0);
+}
+
+uint32_t decisionSeed(uint32_t seed, const CurlingGameState& state) {
+  Kelp::Digest d;
+  d.add(int64_t{seed}, int64_t{state.ends_left}, int64_t{state.score_diff});
+  d.add(static_cast<const Kelp::ThinkBoard&>(state));
+  const uint64_t h = d.value();
+  return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 std::vector<ArmStats> strongSearch(const StrongParameters& params, const CurlingGameState& root,
@@ -153,12 +181,17 @@ std::vector<ArmStats> strongSearch(const StrongParameters& params, const Curling
   for (int k = 0; k < threads; ++k) {
     workers.push_back(std::make_unique<StrongWorker>(params, workerSeed(base, k)));
   }
+  auto work = [&](int k) {
+    if (params.samples != 0) {
+      workers[k]->run(root, candidates, workerSamples(params.samples, threads, k));
+    } else {
+      workers[k]->run(root, candidates, start, params.time_limit);
+    }
+  };
   {
     std::vector<std::jthread> running;
-    for (int k = 1; k < threads; ++k) {
-      running.emplace_back([&, k] { workers[k]->run(root, candidates, start, params.time_limit); });
-    }
-    workers[0]->run(root, candidates, start, params.time_limit);
+    for (int k = 1; k < threads; ++k) running.emplace_back(work, k);
+    work(0);
   }
   std::vector<ArmStats> total(candidates.size());
   for (const auto& w : workers) {
@@ -198,7 +231,8 @@ ThinkResult StrongPlayer::Think(CurlingGameState state) {
   candidates.reserve(nodes.size());
   for (const Tree& t : nodes) candidates.push_back(t.move.move_state);
 
-  const uint32_t base = std::random_device{}() ^ Kelp::timeSeed();
+  const uint32_t base = params.seed ? decisionSeed(*params.seed, game_state)
+                                    : std::random_device{}() ^ Kelp::timeSeed();
   const std::vector<ArmStats> stats = strongSearch(params, game_state, candidates, base);
   const size_t best = robustChoice(stats);
 

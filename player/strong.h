@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "kelpsimulator/random.h"
@@ -19,6 +20,15 @@
 struct StrongParameters {
   int32_t time_limit = 4600;  // milliseconds per decision (wall time; the workers run side by side)
   int threads = 1;            // workers; kelp-strong uses the machine's cores
+  // Budget: when not 0, a decision takes exactly this many samples, all
+  // workers together (worker k takes samples / threads, one more when
+  // k < samples % threads), and the clock is never read. With a seed, the
+  // decision then depends only on the position, the seed and threads, not
+  // on the machine or its load. 0: the time limit.
+  uint64_t samples = 0;
+  // The seed of every decision, mixed with the position (decisionSeed).
+  // None: a fresh seed per decision from the system and the clock.
+  std::optional<uint32_t> seed{};
   // UCB1 constant in points of end score: an end score's spread over the
   // execution error is about one to two points, so 1.0 keeps trying a shot
   // whose mean is within about a point of the best until it has had a fair
@@ -58,6 +68,9 @@ class StrongWorker {
   // guaranteed: time wins). Statistics accumulate across calls.
   void run(const CurlingGameState& root, const std::vector<CurlingMoveState>& candidates,
            std::chrono::steady_clock::time_point start, int64_t deadline_ms);
+  // The same for exactly `samples` samples, whatever time they take.
+  void run(const CurlingGameState& root, const std::vector<CurlingMoveState>& candidates,
+           uint64_t samples);
 
   // One sample: throw move with fresh error (the engine advances), finish
   // the end by rollouts, return the end score for the side to throw at root
@@ -71,6 +84,8 @@ class StrongWorker {
 
  private:
   size_t choose() const;
+  void prepare(size_t candidates);
+  void step(const CurlingGameState& root, const std::vector<CurlingMoveState>& candidates);
   void rolloutThrow(CurlingGameState& s);
 
   StrongParameters params_;  // a copy: a worker may outlive the caller's settings
@@ -85,8 +100,20 @@ class StrongWorker {
 // from one decision (and one process) to the next.
 uint32_t workerSeed(uint32_t base, int worker);
 
+// The base seed of a decision on state under a fixed seed: the seed and
+// every member of the board that tells positions apart (stones, their state
+// bits, throws left, ends left, score), hashed together. Two decisions on
+// the same position with the same seed search alike, wherever in a game or
+// a bench they come.
+uint32_t decisionSeed(uint32_t seed, const CurlingGameState& state);
+
+// The samples worker k of threads takes from a budget: an even split, the
+// remainder to the first workers.
+uint64_t workerSamples(uint64_t samples, int threads, int worker);
+
 // Runs params.threads workers on root's candidates for params.time_limit ms
-// and returns their summed statistics, one entry per candidate, in order.
+// (or params.samples samples between them) and returns their summed statistics, one entry per
+// candidate, in order.
 std::vector<ArmStats> strongSearch(const StrongParameters& params, const CurlingGameState& root,
                                    const std::vector<CurlingMoveState>& candidates, uint32_t base);
 

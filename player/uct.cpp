@@ -1,8 +1,9 @@
-// The UCT search: open-loop Monte-Carlo tree search under a time limit. The
-// tree stores no positions; every iteration executes the shots of its path
-// again from the root position. The execution error is not fresh per
-// iteration: every iteration starts from the engine exactly as seeded, so
-// its draws depend only on the path it takes.
+// The UCT search: open-loop Monte-Carlo tree search under a time limit (or,
+// for experiments, a fixed number of iterations). The tree stores no
+// positions; every iteration executes the shots of its path again from the
+// root position. The execution error is not fresh per iteration: every
+// iteration starts from the engine exactly as seeded, so its draws depend
+// only on the path it takes.
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -17,6 +18,10 @@ Tree UCTAlgorithm::Search(CurlingGameState s, Tree root) const {
 Tree UCTAlgorithm::SearchSeeded(CurlingGameState s, Tree root, uint32_t seed) const {
   const Kelp::DsfmtEngine engine(seed);
   std::vector<Tree> scratch;  // playouts leave it empty: nothing to reserve
+  if (params.iterations != 0) {
+    for (uint32_t i = 0; i < params.iterations; ++i) Iterate(s, root, scratch, engine);
+    return root;
+  }
   const int64_t limit = params.time_limit;
   const auto start = std::chrono::steady_clock::now();
   while (limit - elapsedMs(start) > 0) {

@@ -1,9 +1,8 @@
 // The searches find the shot that plainly wins an end.
-#include <chrono>
-#include <thread>
-
 #include "fixture.h"
 #include "player/ai.h"
+#include "player/faithful.h"
+#include "player/strong.h"
 
 namespace {
 
@@ -42,18 +41,15 @@ TEST(Play, FlatPlayerDrawsForTheWinningLastStone) {
 TEST(Play, UctPlayerChoosesAShotThatScoresUnderItsOwnError) {
   // Every UCT iteration starts from the engine as seeded, so once all root
   // children have been tried each one is judged by the error of the seed's
-  // first draws: the chosen shot must score under that error. The search is
-  // started at the turn of a second so that all four workers share the seed.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const uint32_t previous = Kelp::timeSeed();
-    while (Kelp::timeSeed() == previous) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const uint32_t seed = Kelp::timeSeed();
-    const ThinkResult r = Pebble_original(400, 0.25).Think(OPEN_BUTTON);
-    if (Kelp::timeSeed() != seed) continue;
-    EXPECT_EQ(expectCountsAndThrow(r, seed, 1), 1) << std::get<0>(r).move_state.label;
-    return;
-  }
-  FAIL() << "no search ran within one second";
+  // first draws: the chosen shot must score under that error. Seeded, with
+  // a budget that tries every child, as kelp's search is at the turn of a
+  // second (all four workers share the seed) with time to spare.
+  SearchParameters budget{0, 1, 0.25};
+  budget.iterations = 1000;
+  const ThinkResult r = FaithfulPlayer(budget, 12).Think(OPEN_BUTTON);
+  EXPECT_EQ(std::get<1>(r), 4 * 1000);
+  EXPECT_EQ(expectCountsAndThrow(r, decisionSeed(12, OPEN_BUTTON), 1), 1)
+      << std::get<0>(r).move_state.label;
 }
 
 }  // namespace

@@ -40,14 +40,17 @@ TEST(Players, FindTheOnlyScoringShotAndAnswerInTheRecordFrame) {
   // Only a take-out can score: every draw leaves BLACK shot.
   const CurlingGameState s = position(1, {{BLACK, 0.0, 0.0}});
   const std::vector<Tree> list = candidates(s);
-  const ThinkResult results[] = {StrongPlayer(StrongParameters{300, 2}).Think(s),
-                                 GreedyPlayer(2).Think(s)};
+  StrongParameters budget{0, 2};
+  budget.samples = 6000;
+  budget.seed = 5;
+  const ThinkResult results[] = {StrongPlayer(budget).Think(s), GreedyPlayer(2).Think(s)};
   for (const ThinkResult& r : results) {
     const CurlingMoveState& m = std::get<0>(r).move_state;
     EXPECT_TRUE(m.label.starts_with("STRONG") || m.label.starts_with("WEAK")) << m.label;
     EXPECT_GT(std::get<0>(r).uct_state.mean, 0.0);
     EXPECT_EQ(std::get<2>(r), static_cast<int>(list.size()));
     EXPECT_GE(std::get<1>(r), static_cast<int>(std::get<0>(r).uct_state.playouts));
+    EXPECT_TRUE(&r != &results[0] || std::get<1>(r) == 6000) << "the budget, to the sample";
     EXPECT_TRUE(std::ranges::any_of(list, [&](const Tree& t) {
       return t.move.move_state.label == m.label && t.move.move_state.vy == -m.vy;
     })) << m.label;

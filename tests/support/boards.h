@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "digest.h"
+#include "kelpsimulator/digest.h"
 #include "kelpsimulator/thinkboard.h"
 
 namespace Kelp {

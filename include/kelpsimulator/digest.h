@@ -1,6 +1,7 @@
-// A running FNV-1a digest over exact bit patterns: any changed bit of any
-// value fed to it changes the digest. The replay tests pin down results
-// (boards after throws, shot vectors, search statistics) with it.
+// A running FNV-1a digest (64 bits) over exact bit patterns: any changed bit
+// of any value fed to it changes the digest. The replay tests pin down results
+// (boards after throws, shot vectors, search statistics) with it, and
+// kelp-strong's bench signs its play and seeds a decision with it.
 #pragma once
 
 #include <cstdint>
