@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/game_commands.h"
+#include "player/faithful.h"
 #include "player/greedy.h"
 #include "player/strong.h"
 #include "python/bindings.h"
@@ -22,6 +23,7 @@ namespace {
 constexpr double FAITHFUL_EXPLORATION = 0.25;  // kelp's own setting
 constexpr int MAX_THINK_MS = 600000;
 constexpr int DEFAULT_THINK_MS = 4600;
+constexpr uint64_t MAX_BUDGET = 1'000'000'000;  // as kelp-strong's --samples and --iterations
 
 std::vector<Tree> candidateNodes(const Kelp::ThinkBoard& think) {
   std::vector<Tree> nodes;
@@ -73,24 +75,55 @@ struct Decision {
 
 class Engine {
  public:
-  Engine(const std::string& search, int thinkMs, int threads) : search_(search) {
+  // The options of kelp-strong: search, --think-ms, --threads, --samples,
+  // --iterations, --seed (None where the option is not given).
+  Engine(const std::string& search, int thinkMs, int threads, const py::object& samples,
+         const py::object& iterations, const py::object& seed)
+      : search_(search) {
     if (thinkMs < 0 || thinkMs > MAX_THINK_MS) throw BadInput{"think_ms must be in 0..600000"};
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (threads < 0 || threads > 256) throw BadInput{"threads must be 0 (all cores) .. 256"};
     threads_ = threads == 0 ? cores : threads;
     thinkMs_ = thinkMs;
+    const uint64_t budget[2] = {budgetOf(samples, "samples"), budgetOf(iterations, "iterations")};
+    if (budget[0] != 0 && search != "strong") {
+      throw BadInput{"samples is the strong search's budget (search='strong')"};
+    }
+    if (budget[1] != 0 && search != "faithful") {
+      throw BadInput{"iterations is the faithful search's budget (search='faithful')"};
+    }
+    std::optional<uint32_t> fixedSeed;
+    if (!seed.is_none()) fixedSeed = seedFromPython(seed);
     if (search == "faithful") {
-      player_ = std::make_shared<Pebble_original>(thinkMs, FAITHFUL_EXPLORATION);
+      SearchParameters params{thinkMs, 1, FAITHFUL_EXPLORATION};
+      params.iterations = static_cast<uint32_t>(budget[1]);
+      player_ = std::make_shared<FaithfulPlayer>(params, fixedSeed);
     } else if (search == "greedy") {
       player_ = std::make_shared<GreedyPlayer>(threads_);
     } else if (search == "strong") {
       StrongParameters params;
       params.time_limit = thinkMs;
       params.threads = threads_;
+      params.samples = budget[0];
+      params.seed = fixedSeed;
       player_ = std::make_shared<StrongPlayer>(params);
     } else {
       throw BadInput{"search '" + search + "' is none of 'strong', 'faithful', 'greedy'"};
     }
+    samples_ = budget[0];
+    iterations_ = budget[1];
+  }
+
+  static uint64_t budgetOf(const py::object& v, const char* name) {
+    if (v.is_none()) return 0;
+    if (!py::isinstance<py::int_>(v) || py::isinstance<py::bool_>(v)) {
+      throw py::type_error(std::string(name) + " must be an integer");
+    }
+    const py::int_ i = py::reinterpret_borrow<py::int_>(v);
+    if (i < py::int_(1) || i > py::int_(MAX_BUDGET)) {
+      throw BadInput{std::string(name) + " must be in 1..1000000000"};
+    }
+    return py::cast<uint64_t>(i);
   }
 
   Decision think(const Board& board) {
@@ -136,6 +169,8 @@ class Engine {
   std::string search_;
   int thinkMs_ = DEFAULT_THINK_MS;
   int threads_ = 1;
+  uint64_t samples_ = 0;
+  uint64_t iterations_ = 0;
 
  private:
   std::shared_ptr<BaseAI<ThinkResult>> player_;
@@ -168,17 +203,29 @@ spin in the server's frame).)doc");
       });
 
   py::class_<Engine>(m, "Engine", R"doc(
-One of kelp-strong's searches: Engine(search="strong"|"faithful"|"greedy",
-think_ms=4600, threads=0). threads=0: every core (as kelp-strong). The
-faithful search (kelp's own) always runs its four workers.)doc")
-      .def(py::init<const std::string&, int, int>(), py::arg("search") = "strong",
-           py::kw_only(), py::arg("think_ms") = DEFAULT_THINK_MS, py::arg("threads") = 0)
+One of kelp-strong's searches, with its options:
+Engine(search="strong"|"faithful"|"greedy", think_ms=4600, threads=0,
+samples=None, iterations=None, seed=None). threads=0: every core, as
+kelp-strong. samples: the strong search's budget per decision (instead of
+think_ms); iterations: the faithful search's, per worker (it always runs four
+workers); seed: every decision seeded from it and the position, so that a
+budgeted decision is the one kelp-strong --seed makes.)doc")
+      .def(py::init<const std::string&, int, int, const py::object&, const py::object&,
+                    const py::object&>(),
+           py::arg("search") = "strong", py::kw_only(), py::arg("think_ms") = DEFAULT_THINK_MS,
+           py::arg("threads") = 0, py::arg("samples") = py::none(),
+           py::arg("iterations") = py::none(), py::arg("seed") = py::none())
       .def("think", &Engine::think, py::arg("board"),
            "the engine's shot for the board, as kelp-strong answers GO on it")
       .def("__call__", &Engine::think, py::arg("board"))
       .def_readonly("search", &Engine::search_)
       .def_readonly("think_ms", &Engine::thinkMs_)
-      .def_readonly("threads", &Engine::threads_);
+      .def_readonly("threads", &Engine::threads_)
+      .def_property_readonly("samples",
+                             [](const Engine& e) { return e.samples_ ? py::object(py::int_(e.samples_)) : py::object(py::none()); })
+      .def_property_readonly("iterations", [](const Engine& e) {
+        return e.iterations_ ? py::object(py::int_(e.iterations_)) : py::object(py::none());
+      });
 }
 
 }  // namespace KelpPy

@@ -4,6 +4,7 @@ Python, which Debian's numpy and pytest serve:
     /usr/bin/python3 -m pytest tests/python
 """
 import os
+import select
 import subprocess
 import sys
 
@@ -46,18 +47,32 @@ class Program:
 
     def __init__(self, path, *args, cwd=None):
         self.p = subprocess.Popen([path, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, cwd=cwd)
+                                  stderr=subprocess.DEVNULL, cwd=cwd, bufsize=0)
+        self.pending = b""
 
     def send(self, *messages):
         self.p.stdin.write(b"".join(m.encode() + b"\0" for m in messages))
         self.p.stdin.flush()
 
-    def reply(self, prefix):
-        for line in self.p.stdout:
-            text = line.decode(errors="replace").strip()
-            if text.startswith(prefix):
-                return text
-        raise AssertionError(f"the engine closed without {prefix}")
+    def reply(self, prefix, timeout=120.0):
+        """The reply that starts with prefix: one write, up to its line end
+        or to the end of what came in that write."""
+        fd = self.p.stdout.fileno()
+        buf = self.pending
+        while prefix.encode() not in buf:
+            ready, _, _ = select.select([fd], [], [], timeout)
+            chunk = os.read(fd, 65536) if ready else b""
+            if not chunk:
+                raise AssertionError(f"no {prefix} from the engine: {buf[-200:]!r}")
+            buf += chunk
+        text = buf[buf.index(prefix.encode()):]
+        while b"\n" not in text and select.select([fd], [], [], 0.3)[0]:
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                break
+            text += chunk
+        line, _, self.pending = text.partition(b"\n")
+        return line.decode(errors="replace").strip()
 
     def best_shot(self, board):
         """The reply to GO on the board, as the server would send it."""
