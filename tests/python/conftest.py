@@ -36,7 +36,7 @@ def mid_end():
                         1: (0.5, -2.5), 3: (-0.2, -0.1), 5: (1.1, 0.8)}, 7)
 
 
-@pytest.fixture
+@pytest.fixture(scope="session")
 def binary_dir():
     return BINARY_DIR
 
