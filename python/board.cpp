@@ -124,8 +124,7 @@ Kelp::ShotVector checkShot(double vx, double vy, long spin, bool serverFrame) {
   }
   if (std::hypot(vx, vy) > MAX_THROW_SPEED) {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "shot (%g, %g) is faster than %g m/s", vx, vy,
-                  MAX_THROW_SPEED);
+    std::snprintf(buf, sizeof buf, "shot (%g, %g) is faster than %g m/s", vx, vy, MAX_THROW_SPEED);
     throw BadInput{buf};
   }
   return {vx, serverFrame ? -vy : vy, static_cast<int>(spin)};

@@ -27,8 +27,8 @@ struct Board {
   // Board frame by slot (slot k is shot k of the end, BLACK the even
   // slots); a slot outside the play area is not in play.
   double xy[SLOTS][2] = {};
-  int shot = 0;      // stones thrown in the end, 0..16
-  int end = 0;       // 0-based
+  int shot = 0;             // stones thrown in the end, 0..16
+  int end = 0;              // 0-based
   int ends = DEFAULT_ENDS;  // ends in the match (the SETSTATE bound)
   int score_diff = 0;       // match score so far: the end's first thrower minus the other
   Kelp::ThinkBoard think;

@@ -69,7 +69,8 @@ void stonesFromPython(const py::handle& stones, bool serverFrame, double (&xy)[S
   }
   if (a.ndim() != 2 || a.shape(0) != SLOTS || a.shape(1) != 2) {
     std::string shape = "(";
-    for (py::ssize_t d = 0; d < a.ndim(); ++d) shape += (d ? ", " : "") + std::to_string(a.shape(d));
+    for (py::ssize_t d = 0; d < a.ndim(); ++d)
+      shape += (d ? ", " : "") + std::to_string(a.shape(d));
     throw BadInput{"stones must have shape (16, 2), not " + shape + ")"};
   }
   auto v = a.unchecked<2>();

@@ -65,10 +65,10 @@ struct Decision {
   std::string label;
   double target_x = 0.0;  // server frame
   double target_y = 0.0;
-  int count = 0;       // samples or playouts of the whole search
-  int candidates = 0;  // candidate shots at the root
-  uint32_t visits = 0;  // samples of the chosen shot
-  double mean = 0.0;    // its mean end score for the side to throw
+  int count = 0;          // samples or playouts of the whole search
+  int candidates = 0;     // candidate shots at the root
+  uint32_t visits = 0;    // samples of the chosen shot
+  double mean = 0.0;      // its mean end score for the side to throw
   bool fallback = false;  // the record could not be thought on: the draw to the tee
   std::string bestshot;   // the protocol reply
 };
@@ -198,9 +198,8 @@ spin in the server's frame).)doc");
       .def_readonly("mean", &Decision::mean)
       .def_readonly("fallback", &Decision::fallback)
       .def_readonly("bestshot", &Decision::bestshot)
-      .def("__repr__", [](const Decision& d) {
-        return "<kelp.Decision " + d.label + " " + d.bestshot + ">";
-      });
+      .def("__repr__",
+           [](const Decision& d) { return "<kelp.Decision " + d.label + " " + d.bestshot + ">"; });
 
   py::class_<Engine>(m, "Engine", R"doc(
 One of kelp-strong's searches, with its options:
@@ -222,7 +221,10 @@ budgeted decision is the one kelp-strong --seed makes.)doc")
       .def_readonly("think_ms", &Engine::thinkMs_)
       .def_readonly("threads", &Engine::threads_)
       .def_property_readonly("samples",
-                             [](const Engine& e) { return e.samples_ ? py::object(py::int_(e.samples_)) : py::object(py::none()); })
+                             [](const Engine& e) {
+                               return e.samples_ ? py::object(py::int_(e.samples_))
+                                                 : py::object(py::none());
+                             })
       .def_property_readonly("iterations", [](const Engine& e) {
         return e.iterations_ ? py::object(py::int_(e.iterations_)) : py::object(py::none());
       });

@@ -1,13 +1,14 @@
 // kelp.read_record and kelp.write_record: the referee's record.jsonl, one
 // throw a line, read into boards and throws, and written back so that the
 // referee's reader takes it.
+#include "referee/record.h"
+
 #include <pybind11/stl.h>
 
 #include <fstream>
 #include <string>
 
 #include "python/bindings.h"
-#include "referee/record.h"
 
 namespace KelpPy {
 

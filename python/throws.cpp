@@ -36,7 +36,7 @@ struct ThrowInfo {
   int outcome = 0;  // ShotOutcome
   bool contact = false;
   bool foul = false;
-  int removed = 0;  // stones in play before, plus the thrown one, minus those after
+  int removed = 0;         // stones in play before, plus the thrown one, minus those after
   bool restKnown = false;  // the thrown stone's rest is known and in play
   double restX = 0.0;      // board frame
   double restY = 0.0;
@@ -44,9 +44,9 @@ struct ThrowInfo {
   Kelp::Velocity error{0.0, 0.0};
 };
 
-constexpr double MIN_STEP = 1e-4;  // s: finer runs take minutes per throw
-constexpr double MAX_STEP = 0.05;  // s: coarser ones let stones pass through each other
-constexpr double MAX_SIGMA = 2.0;  // m of scatter per axis
+constexpr double MIN_STEP = 1e-4;         // s: finer runs take minutes per throw
+constexpr double MAX_STEP = 0.05;         // s: coarser ones let stones pass through each other
+constexpr double MAX_SIGMA = 2.0;         // m of scatter per axis
 constexpr uint32_t THROWN_TAG = 1u << 8;  // marks the thrown stone in the exact model
 
 int inPlayCount(const Kelp::ThinkBoard& b) {
@@ -163,8 +163,8 @@ void skipThrows(Kelp::DsfmtEngine& engine, const ThrowSpec& spec, uint64_t n) {
   for (uint64_t i = 0; i < 2 * n; ++i) engine.openOpen();
 }
 
-ThrowSpec specFromPython(const py::object& error, const py::object& sigma,
-                         const std::string& model, const py::object& step) {
+ThrowSpec specFromPython(const py::object& error, const py::object& sigma, const std::string& model,
+                         const py::object& step) {
   ThrowSpec spec;
   if (!py::isinstance<py::bool_>(error)) throw py::type_error("error must be True or False");
   if (!error.cast<bool>()) {
@@ -249,8 +249,8 @@ struct BatchOut {
   double* thrown;  // n x 3, server frame
 };
 
-void writeResult(const Kelp::ThinkBoard& after, const ThrowInfo& info,
-                 size_t i, const BatchOut& o) {
+void writeResult(const Kelp::ThinkBoard& after, const ThrowInfo& info, size_t i,
+                 const BatchOut& o) {
   float* st = o.stones + i * SLOTS * 2;
   for (int col = Kelp::BLACK; col <= Kelp::WHITE; ++col) {
     int k = 0;
@@ -331,14 +331,14 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
   py::array_t<bool> contact(n), foul(n);
   py::array_t<float> rest({static_cast<py::ssize_t>(n), py::ssize_t{2}});
   py::array_t<double> thrown({static_cast<py::ssize_t>(n), py::ssize_t{3}});
-  const BatchOut out{stones.mutable_data(), score.mutable_data(),   outcome.mutable_data(),
-                     contact.mutable_data(), foul.mutable_data(),   removed.mutable_data(),
+  const BatchOut out{stones.mutable_data(),  score.mutable_data(), outcome.mutable_data(),
+                     contact.mutable_data(), foul.mutable_data(),  removed.mutable_data(),
                      rest.mutable_data(),    thrown.mutable_data()};
   {
     py::gil_scoped_release release;
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t t = std::max<size_t>(
-        1, std::min(n, threads == 0 ? cores : static_cast<size_t>(threads)));
+    const size_t t =
+        std::max<size_t>(1, std::min(n, threads == 0 ? cores : static_cast<size_t>(threads)));
     auto work = [&](size_t from, size_t to) {
       Kelp::DsfmtEngine engine(base);
       skipThrows(engine, spec, from);

@@ -85,8 +85,8 @@ std::optional<ThrowRecord> throwFromJson(const nlohmann::json& j, std::string& w
   r.side = j.contains("engine") ? sideOf(j["engine"]) : -1;
   if (r.side < 0) return fail("no engine A or B");
   bool known = false;
-  for (ReplyStatus st : {ReplyStatus::Ok, ReplyStatus::Late, ReplyStatus::Malformed,
-                         ReplyStatus::Dead}) {
+  for (ReplyStatus st :
+       {ReplyStatus::Ok, ReplyStatus::Late, ReplyStatus::Malformed, ReplyStatus::Dead}) {
     if (j.contains("status") && j["status"] == statusName(st)) {
       r.status = st;
       known = true;

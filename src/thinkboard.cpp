@@ -113,8 +113,8 @@ std::optional<ThinkBoard> ThinkBoard::fromRecord(const ClientField& field, std::
 }
 
 std::optional<ThinkBoard> ThinkBoard::fromStones(const double (&xy)[16][2], int turn,
-                                                  int32_t ends_left, int32_t score_diff,
-                                                  std::string* error) {
+                                                 int32_t ends_left, int32_t score_diff,
+                                                 std::string* error) {
   char buf[128];
   if (turn < TURN_LAST || turn > TURN_FIRST) {
     std::snprintf(buf, sizeof buf, "ThinkBoard : illegal turn( %d ).", turn);
