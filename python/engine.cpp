@@ -50,7 +50,7 @@ py::dict candidatesOf(const Board& board) {
     s(i, 2) = m.spin;
   }
   py::dict d;
-  d["label"] = labels;
+  d["label"] = py::module_::import("numpy").attr("array")(labels, "U");
   d["target"] = target;
   d["shot"] = shot;
   return d;
@@ -181,8 +181,8 @@ class Engine {
 
 void bindEngine(py::module_& m) {
   m.def("candidates", &candidatesOf, py::arg("board"), R"doc(
-The candidate shots of a position, as the engines list them: a dict with
-label (pattern names), target (n, 2, server frame) and shot (n, 3: vx, vy,
+The candidate shots of a position, as the engines list them: a dict of
+arrays, label (pattern names), target (n, 2, server frame) and shot (n, 3: vx, vy,
 spin in the server's frame).)doc");
 
   py::class_<Decision>(m, "Decision", "An engine's answer: the shot and the search's statistics")
