@@ -33,6 +33,9 @@ struct ThrowRecord {
 };
 
 nlohmann::json toJson(const ThrowRecord& record);
+// A line of record.jsonl read back; nothing, with the reason in why, when it
+// is not one that toJson could have written.
+std::optional<ThrowRecord> throwFromJson(const nlohmann::json& line, std::string& why);
 
 // Writes the record under a temporary name (path + ".part") and renames it
 // to `path` when the match ends, so that record.jsonl is always whole.

@@ -88,13 +88,17 @@ Velocity shotForTarget(double x, double y, int spin) {
 }
 
 Velocity executionError(DsfmtEngine& engine) {
+  return executionError(engine, NOISE_SD);
+}
+
+Velocity executionError(DsfmtEngine& engine, double sd) {
   // Box-Muller from two open-interval draws, so log(u1) is always finite.
   const double u1 = engine.openOpen();
   const double u2 = engine.openOpen();
   const double r = std::sqrt(-2.0 * std::log(u1));
   const double a = 6.283185307179586 * u2;
-  const double gx = r * std::cos(a) * NOISE_SD + NOISE_MEAN;
-  const double gy = r * std::sin(a) * NOISE_SD + NOISE_MEAN;
+  const double gx = r * std::cos(a) * sd + NOISE_MEAN;
+  const double gy = r * std::sin(a) * sd + NOISE_MEAN;
   const Velocity t = shotForTarget(gx, gy, 0);
   return {TEE_SHOT_VX - t.vx, TEE_SHOT_VY - t.vy};
 }
@@ -224,7 +228,10 @@ ShotOutcome simulateShot(ThinkBoard& board, const ShotVector& shot) {
 }
 
 ShotOutcome executeShot(ThinkBoard& board, const ShotVector& shot, DsfmtEngine& engine) {
-  const Velocity e = executionError(engine);
+  return throwWithError(board, shot, executionError(engine));
+}
+
+ShotOutcome throwWithError(ThinkBoard& board, const ShotVector& shot, const Velocity& e) {
   const ShotVector s{shot.vx + e.vx, shot.vy + e.vy, shot.spin};
   ShotOutcome outcome;
   if (board.count[BLACK] == 0 && board.count[WHITE] == 0) {

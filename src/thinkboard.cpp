@@ -112,6 +112,42 @@ std::optional<ThinkBoard> ThinkBoard::fromRecord(const ClientField& field, std::
   return ThinkBoard(field);
 }
 
+std::optional<ThinkBoard> ThinkBoard::fromStones(const double (&xy)[16][2], int turn,
+                                                 int32_t ends_left, int32_t score_diff,
+                                                 std::string* error) {
+  char buf[128];
+  if (turn < TURN_LAST || turn > TURN_FIRST) {
+    std::snprintf(buf, sizeof buf, "ThinkBoard : illegal turn( %d ).", turn);
+    if (error != nullptr) *error = buf;
+    return std::nullopt;
+  }
+  ThinkBoard board;
+  board.ends_left = ends_left;
+  board.turn = turn;
+  board.score_diff = score_diff;
+  for (int col = BLACK; col <= WHITE; ++col) {
+    for (int k = 0; k < 8; ++k) {
+      if (isInPlayArea(xy[2 * k + col][0], xy[2 * k + col][1])) ++board.count[col];
+    }
+    if (!stoneNumberOk(col, turn, board)) {
+      formatStoneNumber(buf, sizeof buf, col, turn, board);
+      if (error != nullptr) *error = buf;
+      return std::nullopt;
+    }
+    board.count[col] = 0;
+  }
+  for (int col = BLACK; col <= WHITE; ++col) {
+    for (int k = 0; k < 8; ++k) {
+      const double x = xy[2 * k + col][0];
+      const double y = xy[2 * k + col][1];
+      if (isInPlayArea(x, y)) board.setStone(col, x, y);
+    }
+  }
+  board.finishRebuild();
+  KELP_CHECK_TEXT(Exam(board, 3), "Exam(board, 3)");
+  return board;
+}
+
 void ThinkBoard::clear() {
   ends_left = 0;
   turn = TURN_FIRST;

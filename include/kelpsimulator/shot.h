@@ -43,9 +43,14 @@ struct Velocity {
 
 // Throws the shot with execution error drawn from engine, then afterShot.
 ShotOutcome executeShot(ThinkBoard& board, const ShotVector& shot, DsfmtEngine& engine);
+// The throw of executeShot once its error is drawn: shot + error, then
+// afterShot. For callers that choose or report the error themselves.
+ShotOutcome throwWithError(ThinkBoard& board, const ShotVector& shot, const Velocity& error);
 // The error added to (vx, vy): the velocity difference between aiming at the
 // tee and aiming at a point scattered around it (sd NOISE_SD per axis).
 Velocity executionError(DsfmtEngine& engine);
+// The same draw with another scatter sd (m per axis, not negative).
+Velocity executionError(DsfmtEngine& engine, double sd);
 // Straight estimate of the velocity that stops a stone at target (x, y).
 Velocity shotForTarget(double x, double y, int spin);
 

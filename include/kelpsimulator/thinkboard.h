@@ -56,6 +56,14 @@ class ThinkBoard {
   // The checked road for data from outside (the server): returns the board,
   // or nothing with a one-line description of the first problem in *error.
   static std::optional<ThinkBoard> fromRecord(const ClientField& field, std::string* error);
+  // The same road for stones given in the board frame by the slot they were
+  // thrown from (slot k is shot k: BLACK the even slots), with turn throws
+  // left, 0 (the end is over) to 16. Stones outside the play area are not in
+  // play. Nothing, with the first problem in *error, when the stones cannot
+  // lie so at that turn.
+  static std::optional<ThinkBoard> fromStones(const double (&xy)[16][2], int turn,
+                                              int32_t ends_left, int32_t score_diff,
+                                              std::string* error);
 
   void clear();
   int getTurn() const { return turn; }
