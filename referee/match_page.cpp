@@ -102,17 +102,16 @@ std::string MatchPage::html(const MatchResult& result, MatchState state) const {
     faults.push_back(
         {{"engine", SIDE_NAME[f.side]}, {"end", f.end}, {"shot", f.shot}, {"what", f.what}});
   }
-  const json head = {
-      {"state", stateName(state)},
-      {"match", config_},
-      {"sheet", sheetJson()},
-      {"total", result.total},
-      {"winner", state != MatchState::Finished ? json(nullptr)
-                 : result.winner < 0           ? json("draw")
-                                               : json(SIDE_NAME[result.winner])},
-      {"forfeits", result.forfeits},
-      {"faults", faults},
-      {"error", result.error.empty() ? json(nullptr) : json(result.error)}};
+  const json head = {{"state", stateName(state)},
+                     {"match", config_},
+                     {"sheet", sheetJson()},
+                     {"total", result.total},
+                     {"winner", state != MatchState::Finished ? json(nullptr)
+                                : result.winner < 0           ? json("draw")
+                                                              : json(SIDE_NAME[result.winner])},
+                     {"forfeits", result.forfeits},
+                     {"faults", faults},
+                     {"error", result.error.empty() ? json(nullptr) : json(result.error)}};
   // The throws, already embedded, are joined to the rest as text: a page
   // rewritten after every throw costs one pass over what it holds.
   std::string data = embeddedJson(head);

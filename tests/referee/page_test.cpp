@@ -37,8 +37,8 @@ TEST(Page, EmbeddedDataHoldsNoMarkupAndReadsBackAsTheSameCharacters) {
 // after the first as a difference: decoded, they give the sampled points.
 TEST(Page, PathsKeepTheDrawnPartAsDifferencesInMillimetres) {
   std::array<std::vector<PathPoint>, SHOTS_PER_END> paths;
-  paths[3] = {{0.0f, -36.4f, 0}, {0.01f, -20.0f, 20}, {0.02f, -7.5f, 40}, {0.1f, -6.0f, 60},
-              {0.2f, 0.5f, 80},  {0.2f, 0.5f, 80}};
+  paths[3] = {{0.0f, -36.4f, 0}, {0.01f, -20.0f, 20}, {0.02f, -7.5f, 40},
+              {0.1f, -6.0f, 60}, {0.2f, 0.5f, 80},    {0.2f, 0.5f, 80}};
   paths[5] = {{1.0f, 1.0f, 60}, {1.5f, 2.5f, 80}};
   const json got = pagePaths(paths);
   ASSERT_EQ(got.size(), 2u);
