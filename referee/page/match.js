@@ -283,7 +283,9 @@
     buttons.next.disabled = cur === throws.length - 1;
     buttons.nextEnd.disabled = cur === throws.length - 1;
     const params = { end: t.end, shot: t.shot };
-    if (follow) params.follow = 1;
+    // Following, the page also notes how many throws it has shown, so that
+    // its next copy can animate the throws that came since.
+    if (follow) Object.assign(params, { follow: 1, seen: throws.length });
     Kelp.setFragment(params);
   }
 
@@ -415,9 +417,16 @@
     if (found < 0) found = throws.findIndex((t) => t.end === end);
     return found >= 0 ? found : throws.length - 1;
   }
+  const opened = Kelp.fragment();
+  const followed = opened.get('follow') === '1';
+  const seenBefore = Number(opened.get('seen') || throws.length);
   const first = fromFragment();
-  follow = live && (first === throws.length - 1) && (!Kelp.fragment().has('end') || Kelp.fragment().get('follow') === '1');
+  follow = live && first === throws.length - 1 && (!opened.has('end') || followed);
   show(first, false);
+  // The copy that follows a match animates the newest throw when it is new.
+  if (followed && data.state !== 'interrupted' && seenBefore < throws.length) {
+    animate(throws.length - 1, () => show(throws.length - 1, false));
+  }
   window.addEventListener('hashchange', () => { if (playing) setPlaying(false); show(fromFragment(), true); });
   Kelp.reloadWhile(live, () => playing || frame !== 0);
 })();
