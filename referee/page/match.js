@@ -25,7 +25,9 @@
   const px = (x) => (x + sheet.half_width) * PX;
   const py = (y) => (sheet.view_top - y) * PX;
   const R = sheet.stone * PX;
-  const SPEED = 3;  // the animation runs this many times faster than the throw
+  // The model's stones cover the sheet in about two seconds of its time: the
+  // animation runs slower than that, so that the eye can follow it.
+  const SPEED = 0.35;
   const stepSeconds = match.step_seconds || 0.001;
 
   function drawSheet() {
@@ -323,7 +325,10 @@
     const t = throws[i];
     const paths = decodePaths(t.paths);
     if (!paths.length) { done(); return; }
-    const start = Math.min(...paths.map((p) => p.pts[0].t));
+    // From the thrown stone's entry into view (the stones it strikes lie
+    // still until then).
+    const thrown = paths.find((p) => p.slot === t.shot);
+    const start = thrown ? thrown.pts[0].t : Math.min(...paths.map((p) => p.pts[0].t));
     const stop = Math.max(...paths.map((p) => p.pts[p.pts.length - 1].t));
     const still = before(i).slice();
     const moving = {};
