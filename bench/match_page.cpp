@@ -2,6 +2,8 @@
 // page of a 10-end match (160 throws, every stone path sampled as a match
 // samples it) built, and built and written whole, once per iteration.
 // Reports the page's size.
+#include "referee/match_page.h"
+
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <string>
 
 #include "referee/match.h"
-#include "referee/match_page.h"
 
 namespace {
 
@@ -29,7 +30,8 @@ const TenEnds& tenEnds() {
     TenEnds t;
     t.config.ends = 10;
     t.config.names = {"kelp-strong", "kelp"};
-    t.config.commands = {std::vector<std::string>{"./kelp-strong"}, std::vector<std::string>{"./kelp"}};
+    t.config.commands = {std::vector<std::string>{"./kelp-strong"},
+                         std::vector<std::string>{"./kelp"}};
     t.page = std::make_unique<MatchPage>(t.config);
     for (int end = 0; end < 10; ++end) {
       Sheet sheet;

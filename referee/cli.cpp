@@ -95,8 +95,9 @@ int runSeries(const SeriesConfig& config, const std::vector<GameResult>& played,
     err << "kelp-referee: cannot write to " << dir << "\n";
     return 1;
   }
-  out << fmt::format("seed {} (replay with --seed {}); results {}/series.json, page {}/series.html\n",
-                     config.seed, config.seed, dir, dir);
+  out << fmt::format(
+      "seed {} (replay with --seed {}); results {}/series.json, page {}/series.html\n", config.seed,
+      config.seed, dir, dir);
   if (!result.error.empty()) err << "kelp-referee: " << result.error << "\n";
   if (result.interrupted) return interruptedStatus();
   return result.error.empty() && result.forfeitedGames == 0 ? 0 : 1;
@@ -289,8 +290,9 @@ int refereeMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     err << "kelp-referee: " << result.error << "\n";
     return 1;
   }
-  out << fmt::format("seed {} (replay with --seed {}); record {}/record.jsonl, page {}/match.html\n",
-                     config.seed, config.seed, config.outDir, config.outDir);
+  out << fmt::format(
+      "seed {} (replay with --seed {}); record {}/record.jsonl, page {}/match.html\n", config.seed,
+      config.seed, config.outDir, config.outDir);
   return exitStatus(result);
 }
 

@@ -49,9 +49,8 @@ void Match::say(const std::string& line) {
 void Match::writePage(MatchState state) {
   if (page_.write(config_.outDir, result_, state) || pageFailed_) return;
   pageFailed_ = true;
-  (progress_ ? *progress_ : std::cerr)
-      << "  cannot write " << config_.outDir << "/match.html\n"
-      << std::flush;
+  (progress_ ? *progress_ : std::cerr) << "  cannot write " << config_.outDir << "/match.html\n"
+                                       << std::flush;
 }
 
 std::string Match::sideLabel(int side) const {
@@ -222,9 +221,9 @@ ThrowRecord Match::playThrow(int end, int shot, int firstSide) {
       rec.thrown = withError(shotVector, error);
       // The paths are sampled even without pictures: the page moves the
       // stones along them.
-      thrown = throwStone(sheet_, shot, *rec.thrown, protectedStones(sheet_, shot),
-                          ThrowSettings{config_.throwSettings.dt, true,
-                                        config_.throwSettings.sampleEvery});
+      thrown = throwStone(
+          sheet_, shot, *rec.thrown, protectedStones(sheet_, shot),
+          ThrowSettings{config_.throwSettings.dt, true, config_.throwSettings.sampleEvery});
       rec.foul = thrown->foul;
       sheet_ = thrown->after;
     }

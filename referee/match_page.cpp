@@ -47,7 +47,7 @@ const char* stateName(MatchState state) {
 
 }  // namespace
 
-json pagePaths(const std::array<std::vector<PathPoint>, SHOTS_PER_END>& paths) {
+json pagePaths(const std::array<std::vector<PathPoint>, SHOTS_PER_END>& paths, int sampleEvery) {
   // A stone is drawn once its edge is in view; a point just before lets the
   // page move it in from the edge.
   const double inView = VIEW_Y_BOTTOM - static_cast<double>(STONE_RADIUS);
@@ -59,9 +59,15 @@ json pagePaths(const std::array<std::vector<PathPoint>, SHOTS_PER_END>& paths) {
     while (first + 1 < path.size() && path[first + 1].y < inView) ++first;
     json points = json::array({slot});
     const PathPoint* last = nullptr;
+    PathPoint hold{};
     for (std::size_t k = first; k < path.size(); ++k) {
       const PathPoint& p = path[k];
       if (last && p.step == last->step) continue;  // a stop sampled twice
+      if (last && p.step - last->step > sampleEvery) {
+        hold = {last->x, last->y, p.step - sampleEvery};
+        points.insert(points.end(), {hold.step - last->step, 0, 0});
+        last = &hold;
+      }
       if (last) {
         points.push_back(p.step - last->step);
         points.push_back(mm(p.x) - mm(last->x));
@@ -85,13 +91,14 @@ MatchPage::MatchPage(const MatchConfig& config)
                {"seed", config.seed},
                {"timeout", config.timeout},
                {"max_throws", config.maxThrows >= 0 ? json(config.maxThrows) : json(nullptr)},
-               {"step_seconds", config.throwSettings.dt}}) {}
+               {"step_seconds", config.throwSettings.dt}}),
+      sampleEvery_(config.throwSettings.sampleEvery) {}
 
 void MatchPage::add(const ThrowRecord& record, double seconds,
                     const std::array<std::vector<PathPoint>, SHOTS_PER_END>* paths) {
   json j = toJson(record);
   j["seconds"] = std::round(seconds * 1000.0) / 1000.0;
-  j["paths"] = paths ? pagePaths(*paths) : json::array();
+  j["paths"] = paths ? pagePaths(*paths, sampleEvery_) : json::array();
   throws_.push_back(embeddedJson(j));
   bytes_ += throws_.back().size() + 1;
 }
@@ -102,17 +109,16 @@ std::string MatchPage::html(const MatchResult& result, MatchState state) const {
     faults.push_back(
         {{"engine", SIDE_NAME[f.side]}, {"end", f.end}, {"shot", f.shot}, {"what", f.what}});
   }
-  const json head = {
-      {"state", stateName(state)},
-      {"match", config_},
-      {"sheet", sheetJson()},
-      {"total", result.total},
-      {"winner", state != MatchState::Finished ? json(nullptr)
-                 : result.winner < 0           ? json("draw")
-                                               : json(SIDE_NAME[result.winner])},
-      {"forfeits", result.forfeits},
-      {"faults", faults},
-      {"error", result.error.empty() ? json(nullptr) : json(result.error)}};
+  const json head = {{"state", stateName(state)},
+                     {"match", config_},
+                     {"sheet", sheetJson()},
+                     {"total", result.total},
+                     {"winner", state != MatchState::Finished ? json(nullptr)
+                                : result.winner < 0           ? json("draw")
+                                                              : json(SIDE_NAME[result.winner])},
+                     {"forfeits", result.forfeits},
+                     {"faults", faults},
+                     {"error", result.error.empty() ? json(nullptr) : json(result.error)}};
   // The throws, already embedded, are joined to the rest as text: a page
   // rewritten after every throw costs one pass over what it holds.
   std::string data = embeddedJson(head);

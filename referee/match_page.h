@@ -25,7 +25,11 @@ enum class MatchState { Playing, Finished, Interrupted };
 // [slot, step, x, y, dstep, dx, dy, ...] of integers, positions in mm, each
 // point after the first as the change from the one before. Only the part
 // of a path from just before it enters the drawn part of the sheet is kept.
-nlohmann::json pagePaths(const std::array<std::vector<PathPoint>, SHOTS_PER_END>& paths);
+// A stone is sampled only while it moves (every sampleEvery steps): one that
+// lay still until struck gets a point where it lay sampleEvery steps before
+// its first move, so that the page does not move it before it is struck.
+nlohmann::json pagePaths(const std::array<std::vector<PathPoint>, SHOTS_PER_END>& paths,
+                         int sampleEvery);
 
 class MatchPage {
  public:
@@ -41,7 +45,8 @@ class MatchPage {
   bool write(const std::string& dir, const MatchResult& result, MatchState state) const;
 
  private:
-  nlohmann::json config_;            // what the match was set to play
+  nlohmann::json config_;  // what the match was set to play
+  int sampleEvery_;
   std::vector<std::string> throws_;  // each throw's data, already embedded
   std::size_t bytes_ = 0;
 };

@@ -24,9 +24,8 @@ std::string seriesPageHtml(const SeriesConfig& config, const SeriesResult& resul
   json history = json::array();
   for (std::size_t k = 0; k < result.history.size(); ++k) {
     const EloEstimate& e = result.history[k];
-    history.push_back(
-        json::array({k + 1, optionalJson(e.elo), optionalJson(e.low), optionalJson(e.high),
-                     optionalJson(e.score)}));
+    history.push_back(json::array({k + 1, optionalJson(e.elo), optionalJson(e.low),
+                                   optionalJson(e.high), optionalJson(e.score)}));
   }
   data["history"] = std::move(history);
   if (config.sprt && !result.sprt) {

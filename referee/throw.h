@@ -17,7 +17,7 @@ namespace Kelp::Referee {
 inline constexpr double REFEREE_STEP = 0.001;
 
 struct PathPoint {
-  float x;   // board frame, m
+  float x;  // board frame, m
   float y;
   int step;  // the simulation step it was taken after (0: before the first)
 };

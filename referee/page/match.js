@@ -25,7 +25,9 @@
   const px = (x) => (x + sheet.half_width) * PX;
   const py = (y) => (sheet.view_top - y) * PX;
   const R = sheet.stone * PX;
-  const SPEED = 3;  // the animation runs this many times faster than the throw
+  // The model's stones cover the sheet in about two seconds of its time: the
+  // animation runs slower than that, so that the eye can follow it.
+  const SPEED = 0.35;
   const stepSeconds = match.step_seconds || 0.001;
 
   function drawSheet() {
@@ -283,7 +285,9 @@
     buttons.next.disabled = cur === throws.length - 1;
     buttons.nextEnd.disabled = cur === throws.length - 1;
     const params = { end: t.end, shot: t.shot };
-    if (follow) params.follow = 1;
+    // Following, the page also notes how many throws it has shown, so that
+    // its next copy can animate the throws that came since.
+    if (follow) Object.assign(params, { follow: 1, seen: throws.length });
     Kelp.setFragment(params);
   }
 
@@ -321,7 +325,10 @@
     const t = throws[i];
     const paths = decodePaths(t.paths);
     if (!paths.length) { done(); return; }
-    const start = Math.min(...paths.map((p) => p.pts[0].t));
+    // From the thrown stone's entry into view (the stones it strikes lie
+    // still until then).
+    const thrown = paths.find((p) => p.slot === t.shot);
+    const start = thrown ? thrown.pts[0].t : Math.min(...paths.map((p) => p.pts[0].t));
     const stop = Math.max(...paths.map((p) => p.pts[p.pts.length - 1].t));
     const still = before(i).slice();
     const moving = {};
@@ -415,9 +422,16 @@
     if (found < 0) found = throws.findIndex((t) => t.end === end);
     return found >= 0 ? found : throws.length - 1;
   }
+  const opened = Kelp.fragment();
+  const followed = opened.get('follow') === '1';
+  const seenBefore = Number(opened.get('seen') || throws.length);
   const first = fromFragment();
-  follow = live && (first === throws.length - 1) && (!Kelp.fragment().has('end') || Kelp.fragment().get('follow') === '1');
+  follow = live && first === throws.length - 1 && (!opened.has('end') || followed);
   show(first, false);
+  // The copy that follows a match animates the newest throw when it is new.
+  if (followed && data.state !== 'interrupted' && seenBefore < throws.length) {
+    animate(throws.length - 1, () => show(throws.length - 1, false));
+  }
   window.addEventListener('hashchange', () => { if (playing) setPlaying(false); show(fromFragment(), true); });
   Kelp.reloadWhile(live, () => playing || frame !== 0);
 })();

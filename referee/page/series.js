@@ -102,7 +102,8 @@
     for (const [, e, lo, hi] of settled) {
       for (const v of [e, lo, hi]) if (v !== null && Number.isFinite(v)) limit = Math.max(limit, Math.abs(v));
     }
-    limit = Math.min(800, Math.ceil(limit / 25) * 25);
+    const unit = limit > 100 ? 100 : 25;  // so that the half-way lines fall on round numbers
+    limit = Math.min(800, Math.ceil(limit / (2 * unit)) * 2 * unit);
     const gx = (g) => L + (n === 1 ? 0.5 : (g - 1) / (n - 1)) * (Wc - L - Rr);
     const gy = (v) => T + (1 - (Math.max(-limit, Math.min(limit, v)) + limit) / (2 * limit)) * (Hc - T - B);
     for (let k = -2; k <= 2; k++) {

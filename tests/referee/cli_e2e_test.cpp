@@ -67,8 +67,8 @@ TEST(RefereeCli, SeriesStopsOnTheSprtAndWritesItsFigures) {
   EXPECT_TRUE(played < 80 && j["sprt"]["decided_after"] == played &&
               j["sprt"]["decision"] == "accept H1")
       << j["sprt"];
-  expectFiles(dir, {"series.html", "game-001/match.html", "game-001/record.jsonl", "game-001/end00.svg", "game-001/match.log",
-                    "game-002/end00-shot15.svg"});
+  expectFiles(dir, {"series.html", "game-001/match.html", "game-001/record.jsonl",
+                    "game-001/end00.svg", "game-001/match.log", "game-002/end00-shot15.svg"});
 }
 
 // A's forfeits are B's wins, told in words, with no number there is none of.

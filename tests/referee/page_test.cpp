@@ -37,15 +37,15 @@ TEST(Page, EmbeddedDataHoldsNoMarkupAndReadsBackAsTheSameCharacters) {
 // after the first as a difference: decoded, they give the sampled points.
 TEST(Page, PathsKeepTheDrawnPartAsDifferencesInMillimetres) {
   std::array<std::vector<PathPoint>, SHOTS_PER_END> paths;
-  paths[3] = {{0.0f, -36.4f, 0}, {0.01f, -20.0f, 20}, {0.02f, -7.5f, 40}, {0.1f, -6.0f, 60},
-              {0.2f, 0.5f, 80},  {0.2f, 0.5f, 80}};
-  paths[5] = {{1.0f, 1.0f, 60}, {1.5f, 2.5f, 80}};
-  const json got = pagePaths(paths);
+  paths[3] = {{0.0f, -36.4f, 0}, {0.01f, -20.0f, 20}, {0.02f, -7.5f, 40},
+              {0.1f, -6.0f, 60}, {0.2f, 0.5f, 80},    {0.2f, 0.5f, 80}};
+  paths[5] = {{1.0f, 1.0f, 0}, {1.5f, 2.5f, 80}};  // struck in step 61..80
+  const json got = pagePaths(paths, 20);
   ASSERT_EQ(got.size(), 2u);
   // From the last point before the view (y = -7.5) on; the stop sampled
-  // twice is kept once.
+  // twice is kept once; a still stone holds until just before it moves.
   EXPECT_EQ(got[0], json::array({3, 40, 20, -7500, 20, 80, 1500, 20, 100, 6500}));
-  EXPECT_EQ(got[1], json::array({5, 60, 1000, 1000, 20, 500, 1500}));
+  EXPECT_EQ(got[1], json::array({5, 0, 1000, 1000, 60, 0, 0, 20, 500, 1500}));
 }
 
 // A reply that is not UTF-8 stays in record.jsonl, as U+FFFD, and the
