@@ -25,7 +25,7 @@ namespace {
 
 enum class ErrorMode { None, Engine, Sigma };
 
-struct ThrowSpec {
+struct ThrowHow {
   ErrorMode error = ErrorMode::Engine;
   double sigma = Kelp::NOISE_SD;
   bool exact = false;
@@ -132,12 +132,12 @@ void throwExactModel(const Kelp::ThinkBoard& before, const Kelp::ShotVector& sho
   after.afterShot(info.outcome);
 }
 
-Kelp::Velocity drawError(const ThrowSpec& spec, Kelp::DsfmtEngine& engine) {
-  switch (spec.error) {
+Kelp::Velocity drawError(const ThrowHow& how, Kelp::DsfmtEngine& engine) {
+  switch (how.error) {
     case ErrorMode::None:
       return {0.0, 0.0};
     case ErrorMode::Sigma:
-      return Kelp::executionError(engine, spec.sigma);
+      return Kelp::executionError(engine, how.sigma);
     case ErrorMode::Engine:
     default:
       return Kelp::executionError(engine);
@@ -146,42 +146,42 @@ Kelp::Velocity drawError(const ThrowSpec& spec, Kelp::DsfmtEngine& engine) {
 
 // One throw on before (its end not over) with the error already drawn.
 void throwOne(const Kelp::ThinkBoard& before, const Kelp::ShotVector& shot,
-              const Kelp::Velocity& error, const ThrowSpec& spec, Kelp::ThinkBoard& after,
+              const Kelp::Velocity& error, const ThrowHow& how, Kelp::ThinkBoard& after,
               ThrowInfo& info) {
   info.thrown = {shot.vx + error.vx, shot.vy + error.vy, shot.spin};
   info.error = error;
-  if (spec.exact) {
-    throwExactModel(before, info.thrown, spec.step, after, info);
+  if (how.exact) {
+    throwExactModel(before, info.thrown, how.step, after, info);
   } else {
     throwFast(before, shot, error, after, info);
   }
   info.removed = inPlayCount(before) + 1 - inPlayCount(after);
 }
 
-void skipThrows(Kelp::DsfmtEngine& engine, const ThrowSpec& spec, uint64_t n) {
-  if (spec.error == ErrorMode::None) return;
+void skipThrows(Kelp::DsfmtEngine& engine, const ThrowHow& how, uint64_t n) {
+  if (how.error == ErrorMode::None) return;
   for (uint64_t i = 0; i < 2 * n; ++i) engine.openOpen();
 }
 
-ThrowSpec specFromPython(const py::object& error, const py::object& sigma, const std::string& model,
+ThrowHow howFromPython(const py::object& error, const py::object& sigma, const std::string& model,
                          const py::object& step) {
-  ThrowSpec spec;
+  ThrowHow how;
   if (!py::isinstance<py::bool_>(error)) throw py::type_error("error must be True or False");
   if (!error.cast<bool>()) {
-    spec.error = ErrorMode::None;
+    how.error = ErrorMode::None;
     if (!sigma.is_none()) throw BadInput{"sigma is given but error=False"};
   } else if (!sigma.is_none()) {
-    spec.error = ErrorMode::Sigma;
-    spec.sigma = py::cast<double>(sigma);
-    if (!(spec.sigma >= 0.0 && spec.sigma <= MAX_SIGMA)) {
+    how.error = ErrorMode::Sigma;
+    how.sigma = py::cast<double>(sigma);
+    if (!(how.sigma >= 0.0 && how.sigma <= MAX_SIGMA)) {
       throw BadInput{"sigma must be a number of metres in 0..2"};
     }
   }
   if (model == "exact") {
-    spec.exact = true;
+    how.exact = true;
     if (!step.is_none()) {
-      spec.step = py::cast<double>(step);
-      if (!(spec.step >= MIN_STEP && spec.step <= MAX_STEP)) {
+      how.step = py::cast<double>(step);
+      if (!(how.step >= MIN_STEP && how.step <= MAX_STEP)) {
         throw BadInput{"step must be a time step in 0.0001..0.05 s"};
       }
     }
@@ -190,7 +190,7 @@ ThrowSpec specFromPython(const py::object& error, const py::object& sigma, const
   } else if (!step.is_none()) {
     throw BadInput{"step is for model='exact'"};
   }
-  return spec;
+  return how;
 }
 
 void checkNotOver(const Board& b) {
@@ -212,17 +212,17 @@ py::tuple throwSingle(const Board& board, const py::object& shot, const py::obje
                       uint64_t index, const py::object& error, const py::object& sigma,
                       const std::string& model, const py::object& step, const std::string& frame) {
   const Kelp::ShotVector s = shotFromPython(shot, isServerFrame(frame));
-  const ThrowSpec spec = specFromPython(error, sigma, model, step);
+  const ThrowHow how = howFromPython(error, sigma, model, step);
   checkNotOver(board);
   Kelp::DsfmtEngine engine(seedOrRandom(seed));
-  skipThrows(engine, spec, index);
-  const Kelp::Velocity e = drawError(spec, engine);
+  skipThrows(engine, how, index);
+  const Kelp::Velocity e = drawError(how, engine);
   Board out;
   ThrowInfo info;
   Kelp::ThinkBoard after;
   {
     py::gil_scoped_release release;
-    throwOne(board.think, s, e, spec, after, info);
+    throwOne(board.think, s, e, how, after, info);
   }
   boardAfter(board, after, out);
   py::dict d;
@@ -277,7 +277,7 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
                     const py::object& error, const py::object& sigma, const std::string& model,
                     const py::object& step, int threads, const std::string& frame) {
   const bool server = isServerFrame(frame);
-  const ThrowSpec spec = specFromPython(error, sigma, model, step);
+  const ThrowHow how = howFromPython(error, sigma, model, step);
   using In = py::array_t<double, py::array::c_style | py::array::forcecast>;
   In sh;
   try {
@@ -341,12 +341,12 @@ py::dict throwBatch(const py::object& boards, const py::object& shots, const py:
         std::max<size_t>(1, std::min(n, threads == 0 ? cores : static_cast<size_t>(threads)));
     auto work = [&](size_t from, size_t to) {
       Kelp::DsfmtEngine engine(base);
-      skipThrows(engine, spec, from);
+      skipThrows(engine, how, from);
       Kelp::ThinkBoard after;
       for (size_t i = from; i < to; ++i) {
         ThrowInfo info;
-        const Kelp::Velocity e = drawError(spec, engine);
-        throwOne(bs[i]->think, vs[i], e, spec, after, info);
+        const Kelp::Velocity e = drawError(how, engine);
+        throwOne(bs[i]->think, vs[i], e, how, after, info);
         writeResult(after, info, i, out);
       }
     };
