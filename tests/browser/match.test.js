@@ -35,6 +35,7 @@ test('a match page steps by keys, buttons, slider and play, as record.jsonl has 
   const { page, seen } = await k.watchedPage(browser, url);
   await expectThrow(page, 31);
   assert.match((await k.shown(page)).state, /^Finished: /);
+  assert.match(await page.$eval('#throw', (d) => d.textContent), /time\d+\.\d{3} sstatusok/);
   const cells = await page.$$eval('#ends td[data-end]', (tds) => tds.map((td) => td.textContent));
   const scores = [0, 1].map((end) => record.find((r) => r.end === end && r.end_score).end_score);
   assert.deepEqual(cells, ['A', 'B'].flatMap((side) => scores.map((s) => (s.engine ? String(s.engine === side ? s.points : 0) : 'blank'))));
@@ -55,14 +56,4 @@ test('a match page steps by keys, buttons, slider and play, as record.jsonl has 
   await page.keyboard.press(' ');
   await expectThrow(page, 10);
   k.clean(seen, url);
-});
-
-test('a link to a throw opens that throw', { skip: k.chromiumMissing }, async () => {
-  const t0 = Date.now();
-  const { page, seen } = await k.watchedPage(browser, k.pageUrl(dir, 'match.html', '#end=1&shot=5'));
-  const opened = await page.evaluate(() => performance.now());
-  await expectThrow(page, 21);
-  assert.match(await page.$eval('#throw', (d) => d.textContent), /time\d+\.\d{3} sstatusok/);
-  console.log(`# a 2-end match page: ${Date.now() - t0} ms to open and draw (${Math.round(opened)} ms in the page)`);
-  k.clean(seen);
 });

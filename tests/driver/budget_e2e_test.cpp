@@ -21,13 +21,7 @@ using std::chrono::milliseconds;
 const std::string STRONG = KELP_BINARY_DIR "/kelp-strong";
 constexpr milliseconds TIMEOUT{120000};
 
-// SETSTATE and POSITION (record frame; unused stones at 0 0), zero-terminated.
-std::string record(const std::string& setState, std::vector<std::string> xy = {}) {
-  xy.resize(32, "0");
-  std::string r = "SETSTATE " + setState + "\0POSITION"s;
-  for (const std::string& v : xy) r += " " + v;
-  return r + "\0"s;
-}
+using KelpTest::record;
 
 const std::string MID =
     record("5 0 2 1", {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2", "2.2", "4.9"});

@@ -116,15 +116,7 @@ std::string bestShot(const CurlingMoveState& m) {
          std::to_string(m.spin);
 }
 
-// A record as the server sends it: SETSTATE with the words given, then
-// POSITION (the stones given in the record frame, the rest 0), each ending
-// with a zero byte.
-std::string record(const std::string& setState, std::vector<std::string> xy = {}) {
-  xy.resize(32, "0");
-  std::string r = "SETSTATE " + setState + "\0POSITION"s;
-  for (const std::string& v : xy) r += " " + v;
-  return r + "\0"s;
-}
+using KelpTest::record;
 
 const auto MID = record("5 0 2 1", {"2.375", "4.5", "2.6", "5.2", "2.3", "8.0", "1.9", "4.2"});
 

@@ -32,10 +32,6 @@ void expectHas(const std::string& text, std::initializer_list<const char*> parts
   for (const char* part : parts) EXPECT_TRUE(has(text, part)) << part << "\n" << text;
 }
 
-void expectFiles(const std::string& dir, std::initializer_list<const char*> files) {
-  for (const char* f : files) EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
-}
-
 TEST(RefereeCli, HelpAndBadOptions) {
   const Outcome help = referee("--help");
   EXPECT_EQ(help.status, 0);
@@ -67,8 +63,9 @@ TEST(RefereeCli, SeriesStopsOnTheSprtAndWritesItsFigures) {
   EXPECT_TRUE(played < 80 && j["sprt"]["decided_after"] == played &&
               j["sprt"]["decision"] == "accept H1")
       << j["sprt"];
-  expectFiles(dir, {"series.html", "game-001/match.html", "game-001/record.jsonl",
-                    "game-001/end00.svg", "game-001/match.log", "game-002/end00-shot15.svg"});
+  for (const char* f : {"series.html", "game-001/match.html", "game-001/record.jsonl",
+                        "game-001/end00.svg", "game-001/match.log", "game-002/end00-shot15.svg"})
+    EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
 }
 
 // A's forfeits are B's wins, told in words, with no number there is none of.
@@ -162,6 +159,7 @@ TEST(RefereeCli, FloodsOfOutputKeepMemoryAndLogsBounded) {
   // about 3 × 64 KB of kept output and a 64 KB read buffer (this match
   // peaked at 161 MB before the bounds).
   EXPECT_TRUE(ended.code == 1 && ended.peakKb < 40 * 1024) << ended.peakKb << " KB\n" << out;
+  expectHas(out, {"1 end, seed ", "end 0 shot  1 B BESTSHOT", "result: A "});
   const std::vector<json> rec = jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 4u);
   for (int t = 0; t < 4; ++t) EXPECT_EQ(rec[t]["status"], t % 2 ? "ok" : "malformed") << t;
@@ -170,21 +168,6 @@ TEST(RefereeCli, FloodsOfOutputKeepMemoryAndLogsBounded) {
     // and a few notes each time.
     EXPECT_LT(fs::file_size(dir + log), 20 * (OUTPUT_KEPT + 1024)) << log;
   }
-}
-
-// A match of two kelps: every throw a sound reply, and the output says how
-// to replay it.
-TEST(RefereeCli, TwoRealEnginesPlayThroughTheProtocol) {
-  // kelp is built with the tests: a kelp that cannot play fails here.
-  const std::string dir = outDir("referee-cli/kelp-vs-kelp");
-  const Outcome r = referee("--seed 77 --throws 4 --timeout 30 --out " + dir +
-                            " " KELP_BINARY_DIR "/kelp " KELP_BINARY_DIR "/kelp");
-  EXPECT_EQ(r.status, 0) << r.out;
-  expectHas(r.out, {"1 end, seed 77", "end 0 shot  2 A BESTSHOT", "result: "});
-  const std::vector<json> rec = jsonLines(dir + "/record.jsonl");
-  EXPECT_EQ(rec.size(), 4u);
-  for (const json& t : rec) EXPECT_EQ(t["status"], "ok") << t;
-  expectFiles(dir, {"end00.svg", "end00-shot02.svg", "engine-a.log", "engine-b.log", "engine-a/"});
 }
 
 }  // namespace

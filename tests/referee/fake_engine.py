@@ -6,14 +6,12 @@ and answers GO by a script, one entry per GO (the last one repeats):
               on standard error)
   draw:X:Y    a draw to board point (X, Y), spin 0
   garbage     "BESTSHOT" followed by words that are no numbers
-  silent      diagnostics but no reply at all, then carries on reading
   late:S      the tee draw, S seconds late
   hang        stops reading and answering (sleeps for good)
   exit        exits at once
   twice       the tee draw, and 50 ms later another reply to the same GO
               (each with a line end)
   tail        "BESTSHOT vx vy 0" in one write, 5 ms later a line "1 ..."
-  raw:TEXT    TEXT as the reply, in one write ("\\n" for a line end)
   flood:T:MB  MB megabytes of the token T, then the tee draw
   forkexit    forks a child that keeps the pipes and ignores SIGTERM, exits
 With --exit-every K --counter FILE it counts its starts in FILE and exits at
@@ -132,8 +130,6 @@ def main():
                 os.write(1, best(0.0, 0.0).encode())
                 time.sleep(0.005)
                 os.write(1, b"1,0,0,tail diagnostic\n")
-            elif kind == "raw":
-                os.write(1, arg.replace("\\n", "\n").encode())
             elif kind == "flood":
                 token, _, mb = arg.rpartition(":")
                 chunk = token.encode() * (65536 // len(token))
@@ -144,8 +140,6 @@ def main():
             chunk = b"x" * 65535 + b"\n"
             for _ in range(int(args.position_flood * 16)):
                 os.write(1, chunk)
-        elif words[0] == "GAMEOVER":
-            pass
 
 
 if __name__ == "__main__":

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "referee/match_page.h"
-#include "support/tempdir.h"
 
 namespace Kelp::Referee {
 namespace {
@@ -46,20 +45,6 @@ TEST(Page, PathsKeepTheDrawnPartAsDifferencesInMillimetres) {
   // twice is kept once; a still stone holds until just before it moves.
   EXPECT_EQ(got[0], json::array({3, 40, 20, -7500, 20, 80, 1500, 20, 100, 6500}));
   EXPECT_EQ(got[1], json::array({5, 0, 1000, 1000, 60, 0, 0, 20, 500, 1500}));
-}
-
-// A reply that is not UTF-8 stays in record.jsonl, as U+FFFD, and the
-// record stays JSON.
-TEST(Page, ARecordLineWithBytesThatAreNotUtf8IsStillJson) {
-  KelpTest::TempDir dir;
-  RecordWriter writer;
-  ASSERT_TRUE(writer.open(dir.str() + "/record.jsonl"));
-  ThrowRecord rec;
-  rec.reply = "BESTSHOT \xFF\xFE";
-  writer.write(rec);
-  ASSERT_TRUE(writer.close());
-  const json line = json::parse(KelpTest::readFile(dir.str() + "/record.jsonl"));
-  EXPECT_EQ(line["reply"], "BESTSHOT \xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace

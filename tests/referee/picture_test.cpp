@@ -11,12 +11,21 @@
 
 #include "referee/match.h"
 #include "referee_run.h"
-#include "svg_probe.h"
 
 namespace Kelp::Referee {
 namespace {
 
 using nlohmann::json;
+
+// A picture as a person sees it, from svg_probe.py: parsed as XML, rendered
+// with rsvg-convert (to PICTURE.png), its parts and rendered colours as JSON.
+json probeSvg(const std::string& svg) {
+  const KelpTest::Outcome r = KelpTest::runToEnd(
+      "/usr/bin/env",
+      {"python3", KELP_SOURCE_DIR "/tests/referee/svg_probe.py", svg, svg + ".png"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  return json::parse(r.out, nullptr, false);
+}
 
 // The stones a person sees in the rendered picture are the record's stones,
 // at the record's positions, in their engine's colour. Scale and origin come
@@ -72,11 +81,11 @@ TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
   const std::vector<json> rec = KelpTest::jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 6u);
   for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice
-    const json pic = KelpTest::probeSvg(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
+    const json pic = probeSvg(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
     expectMatchesRecord(pic, rec[shot]["stones"]);
     EXPECT_GE(pic["paths"].size(), 1u) << "the thrown stone's path, shot " << shot;
   }
-  const json end = KelpTest::probeSvg(dir + "/end00.svg");
+  const json end = probeSvg(dir + "/end00.svg");
   expectMatchesRecord(end, rec.back()["stones"]);
   EXPECT_EQ(end["paths"].size(), 0u) << "the end picture shows where the stones rest";
 }

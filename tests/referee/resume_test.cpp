@@ -15,24 +15,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void write(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  KelpTest::writeFile(path, text);
-}
-
 using KelpTest::readFile;
+using KelpTest::writeFile;
 
 TEST(Resume, AFolderTravelsWholeAndCannotWriteOutsideItsPlace) {
   KelpTest::TempDir tmp;
   const fs::path from = tmp.path() / "from";
-  write(from / "record.jsonl", "{}\n");
-  write(from / "engine-a" / "log" / "0.txt", std::string("a\0b", 3));
+  writeFile(from / "record.jsonl", "{}\n");
+  writeFile(from / "engine-a" / "log" / "0.txt", std::string("a\0b", 3));
   fs::create_directories(from / "engine-b");
   std::string why;
   const auto packed = packFolder(from.string(), why);
   ASSERT_TRUE(packed) << why;
   const fs::path to = tmp.path() / "to";
-  write(to / "stale.txt", "from a game that was cut short");
+  writeFile(to / "stale.txt", "from a game that was cut short");
   ASSERT_TRUE(unpackFolder(*packed, to.string(), why)) << why;
   EXPECT_EQ(readFile(to / "record.jsonl"), "{}\n");
   EXPECT_EQ(readFile(to / "engine-a" / "log" / "0.txt"), std::string("a\0b", 3));
@@ -81,7 +77,7 @@ TEST(Resume, TheFolderHoldsWhatTheSeriesNeedsToGoOn) {
   for (const GameResult& g : {g1, g3}) ASSERT_TRUE(GameJournal(c.match.outDir).append(g));
   std::ofstream(c.match.outDir + "/games.jsonl", std::ios::app) << R"({"game":4,"se)";
   for (const char* game : {"game-001", "game-002", "game-003"}) {
-    write(fs::path(c.match.outDir) / game / "record.jsonl", "{}\n");
+    writeFile(fs::path(c.match.outDir) / game / "record.jsonl", "{}\n");
   }
 
   const ResumedSeries r = resumeSeries(c.match.outDir);

@@ -23,8 +23,7 @@ const std::vector<std::string> THROUGH = KelpTest::words(KelpTest::FAKE + " --sc
 SeriesConfig config(const std::string& name, std::vector<std::string> a, std::vector<std::string> b,
                     int games) {
   SeriesConfig c;
-  c.match.outDir = KELP_BINARY_DIR "/test-output/referee-series/" + name;
-  fs::remove_all(c.match.outDir);
+  c.match.outDir = KelpTest::outDir("referee-series/" + name);
   c.match.commands = {std::move(a), std::move(b)};
   c.match.pictures = false;
   c.match.exitGrace = 1.0;

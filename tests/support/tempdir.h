@@ -39,6 +39,7 @@ inline std::string readFile(const std::filesystem::path& p) {
 }
 
 inline void writeFile(const std::filesystem::path& p, const std::string& text) {
+  std::filesystem::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary) << text;
 }
 

@@ -16,6 +16,16 @@ inline std::vector<std::string> split(const std::string& text, char sep) {
   return out;
 }
 
+// A record as the server sends it: SETSTATE with the words given, then
+// POSITION (the stones given in the record frame, the rest 0), each ending
+// with a zero byte.
+inline std::string record(const std::string& setState, std::vector<std::string> xy = {}) {
+  xy.resize(32, "0");
+  std::string r = "SETSTATE " + setState + '\0' + "POSITION";
+  for (const std::string& v : xy) r += " " + v;
+  return r + '\0';
+}
+
 // The stream's default form of a double (six significant digits).
 inline bool isDefaultDouble(const std::string& s) {
   std::ostringstream again;
