@@ -13,16 +13,19 @@ after(() => browser && browser.close());
 
 test('late, malformed and forfeited turns and a foul are told in words', { skip: k.chromiumMissing }, async () => {
   const dir = k.outDir('faults');
-  const r = await k.referee(['--throws', '8', '--timeout', '0.3', '--no-pictures', '--out', dir,
-    `${k.FAKE} --script ok,late:0.6,garbage,exit`, `${k.FAKE} --script ok`]);
+  // Margins of 1.5 s each way, wide enough for a loaded machine: the late
+  // reply comes 1.5 s after its deadline, and the next GO, which waits for
+  // it (its deadline counts from when it is sent), 1.5 s before its own.
+  const r = await k.referee(['--throws', '8', '--timeout', '3', '--no-pictures', '--out', dir,
+    `${k.FAKE} --script ok,late:4.5,garbage,exit`, `${k.FAKE} --script ok`]);
   assert.equal(r.code, 1, r.output);
   const { page, seen } = await k.watchedPage(browser, k.pageUrl(dir, 'match.html', '#end=0&shot=0'));
   const statuses = [];
   for (let i = 0; i < 8; i++, await page.keyboard.press('ArrowRight')) statuses.push((await k.shown(page)).status);
-  assert.deepEqual(statuses, ['ok', 'ok', 'late: no reply within 0.3 s, the turn is forfeited', 'ok',
+  assert.deepEqual(statuses, ['ok', 'ok', 'late: no reply within 3 s, the turn is forfeited', 'ok',
     'malformed reply: the turn is forfeited', 'ok', 'forfeit: the engine has exited, the turn is lost', 'ok']);
   const faults = await page.$eval('#faults', (u) => u.textContent);
-  assert.match(faults, /A \(python3\), end 0 shot 2: no reply within 0\.3 s.*end 0 shot 4: malformed reply: BESTSHOT left right 0.*engine has exited/);
+  assert.match(faults, /A \(python3\), end 0 shot 2: no reply within 3 s.*end 0 shot 4: malformed reply: BESTSHOT left right 0.*engine has exited/);
   assert.equal(await page.$eval('#forfeits', (p) => p.textContent), 'Throws forfeited: A 3, B 0.');
   assert.match((await k.shown(page)).state, /^Finished: .*set to stop after 8 throws/);
   k.clean(seen);
