@@ -21,8 +21,7 @@ using nlohmann::json;
 // with rsvg-convert (to PICTURE.png), its parts and rendered colours as JSON.
 json probeSvg(const std::string& svg) {
   const KelpTest::Outcome r = KelpTest::runToEnd(
-      "/usr/bin/env",
-      {"python3", KELP_SOURCE_DIR "/tests/referee/svg_probe.py", svg, svg + ".png"});
+      "/usr/bin/python3", {KELP_SOURCE_DIR "/tests/referee/svg_probe.py", svg, svg + ".png"});
   EXPECT_EQ(r.status, 0) << r.out;
   return json::parse(r.out, nullptr, false);
 }

@@ -10,8 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <sstream>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -22,20 +21,8 @@ using Kelp::Referee::spawnProcess;
 std::string readAll(int fd) {
   std::string out;
   char buf[4096];
-  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
-    out.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, n);
   return out;
-}
-
-// The hexadecimal mask on the status line `name` (SigBlk, SigIgn, ...).
-unsigned long long maskOf(const std::string& status, const std::string& name) {
-  std::istringstream in(status);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(name + ":", 0) == 0)
-      return std::stoull(line.substr(name.size() + 1), nullptr, 16);
-  }
-  ADD_FAILURE() << "no " << name << " in\n" << status;
-  return ~0ULL;
 }
 
 TEST(Spawn, ChildStartsWithNothingBlockedAndSigpipeDefaultInItsOwnGroup) {
@@ -53,7 +40,7 @@ TEST(Spawn, ChildStartsWithNothingBlockedAndSigpipeDefaultInItsOwnGroup) {
   options.workDir = "/";
   std::string error;
   const auto child = spawnProcess(
-      {"sh", "-c", "cat /proc/self/status; echo pgrp $(cut -d' ' -f5 /proc/$$/stat) $$; pwd"},
+      {"sh", "-c", "grep Sig /proc/self/status; echo pgrp $(cut -d' ' -f5 /proc/$$/stat) $$; pwd"},
       options, error);
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
   ::sigaction(SIGPIPE, &before, nullptr);
@@ -66,8 +53,12 @@ TEST(Spawn, ChildStartsWithNothingBlockedAndSigpipeDefaultInItsOwnGroup) {
   ::close(child->out);
   ::close(child->err);
 
-  EXPECT_EQ(maskOf(out, "SigBlk"), 0u);
-  EXPECT_EQ(maskOf(out, "SigIgn") & (1ULL << (SIGPIPE - 1)), 0u);
+  // The masks as /proc prints them: sixteen hex digits, SIGPIPE bit 12.
+  unsigned long long blocked = ~0ULL, ignored = ~0ULL;
+  std::sscanf(out.substr(out.find("SigIgn:")).c_str(), "SigIgn: %llx", &ignored);
+  std::sscanf(out.substr(out.find("SigBlk:")).c_str(), "SigBlk: %llx", &blocked);
+  EXPECT_EQ(blocked, 0u) << out;
+  EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0u) << out;
   // The shell is the spawned process: its group is its own pid.
   const std::string pid = std::to_string(child->pid);
   EXPECT_NE(out.find("pgrp " + pid + " " + pid + "\n"), std::string::npos) << out;
@@ -80,9 +71,7 @@ TEST(Spawn, FailureLeavesNoChildAndSaysWhy) {
   EXPECT_EQ(error, "cannot start /nonexistent/engine: No such file or directory");
   SpawnOptions badDir;
   badDir.workDir = "/nonexistent-dir";
-  EXPECT_FALSE(spawnProcess({"true"}, badDir, error));
-  EXPECT_NE(error.find("cannot start true"), std::string::npos) << error;
-  EXPECT_FALSE(spawnProcess({}, {}, error));
+  EXPECT_FALSE(spawnProcess({"true"}, badDir, error) || spawnProcess({}, {}, error));
   // Nothing to reap: no child was left behind by any failure.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
