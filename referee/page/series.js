@@ -46,13 +46,24 @@
     figure('games', `${played} / ${data.games_planned}`, 'games counted / planned'),
     figure('wdl', `${data.wins} – ${data.draws} – ${data.losses}`, 'A wins – draws – losses'),
     figure('score', data.score === null ? '–' : num(data.score, 3), 'score of A'),
-    figure('elo', elo, `Elo of A over B (${interval})`),
+    figure('elo', elo, `Elo of A over B, per game (${interval})`),
     figure('ends', `${data.ends_a} – ${data.ends_b}`, `ends scored A – B (points ${data.points_a} – ${data.points_b})`),
     figure('forfeits', String(data.forfeits), 'games forfeited (an engine at fault)'));
+  // The pairs (same seed, order swapped) are the unit of the figures the
+  // summary prints first and the SPRT decides on.
+  const pairs = Array.isArray(data.pairs) ? data.pairs.reduce((a, b) => a + b, 0) : 0;
+  if (pairs > 0) {
+    const pe = data.elo_pair === null ? (data.pair_score === 1 ? '+∞' : data.pair_score === 0 ? '−∞' : '–')
+      : `${data.elo_pair >= 0 ? '+' : ''}${num(data.elo_pair, 1)}`;
+    const pi = data.elo_pair === null || (data.elo_pair_low === null && data.elo_pair_high === null) ? 'no interval'
+      : `95 %: ${data.elo_pair_low === null ? '−∞' : num(data.elo_pair_low, 1)} to ${data.elo_pair_high === null ? '+∞' : num(data.elo_pair_high, 1)}`;
+    figs.insertBefore(figure('elo-pair', pe, `Elo of A over B by ${pairs} pairs (${pi}; pair scores 0 ½ 1 1½ 2: ${data.pairs.join(' ')})`), figs.querySelector('#elo'));
+  }
   if (data.sprt) {
     const s = data.sprt;
     const decision = s.decision ? s.decision : 'continue';
-    figs.append(figure('sprt', decision, `SPRT H0: Elo ${s.elo0}, H1: Elo ${s.elo1}; LLR ${num(s.llr, 3)} in (${num(s.lower, 3)}, ${num(s.upper, 3)})`));
+    const llr = s.llr_pair === undefined ? s.llr : s.llr_pair;
+    figs.append(figure('sprt', decision, `SPRT H0: Elo ${s.elo0}, H1: Elo ${s.elo1}; LLR ${num(llr, 3)} in (${num(s.lower, 3)}, ${num(s.upper, 3)})`));
   }
   main.append(figs);
 

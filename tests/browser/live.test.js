@@ -21,9 +21,13 @@ test('a live page follows the match and stops reloading at its end', { skip: k.c
   const { page, seen } = await k.watchedPage(browser, url);
   const first = await k.until('a throw', async () => (await throwsShown(page)) >= 2 && (await throwsShown(page)));
   assert.match((await k.shown(page)).state, /^Live: /);
-  await k.until('a newer throw', async () => (await throwsShown(page)) > first);
-  const n = await throwsShown(page);
-  const got = await k.shown(page);
+  // The count and the shown throw read between two reloads: a reload
+  // between the two reads would bring a newer throw.
+  const [n, got] = await k.until('a newer throw', async () => {
+    const before = await throwsShown(page);
+    const shown = await k.shown(page);
+    return before > first && before === (await throwsShown(page)) && [before, shown];
+  });
   assert.equal(got.title, `End ${Math.floor((n - 1) / 16)}, shot ${(n - 1) % 16}`, 'on the newest throw');
   assert.match(got.hash, /follow=1/);
 

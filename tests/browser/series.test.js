@@ -1,10 +1,15 @@
 // The page of a series: its figures as series.json has them, the Elo chart
 // over the games, and a table whose links open each game's match page.
 'use strict';
-const { test } = require('node:test');
+const { test, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const k = require('./support');
+
+// Closed after the test whatever happens in it: an open browser keeps node,
+// and so the test run, alive.
+let browser;
+after(() => browser && browser.close());
 
 test('a series page shows series.json, the chart and links to every game', { skip: k.chromiumMissing }, async () => {
   const dir = k.outDir('series');
@@ -12,12 +17,16 @@ test('a series page shows series.json, the chart and links to every game', { ski
     `${k.FAKE} --script ok`, `${k.FAKE} --script ok`]);
   assert.equal(r.code, 0, r.output);
   const series = JSON.parse(fs.readFileSync(`${dir}/series.json`, 'utf8'));
-  const browser = await k.launch();
+  browser = await k.launch();
   const url = k.pageUrl(dir, 'series.html');
   const { page, seen } = await k.watchedPage(browser, url);
-  const figures = await page.$$eval('.figure .value', (vs) => vs.map((v) => v.textContent));
-  assert.deepEqual([figures[0], figures[1], figures[5], figures[6]], [`${series.games_played} / 6`,
+  const figures = Object.fromEntries(await page.$$eval('.figure', (fs) => fs.map((f) => [f.id, f.querySelector('.value').textContent])));
+  assert.deepEqual([figures.games, figures.wdl, figures.forfeits, figures.sprt], [`${series.games_played} / 6`,
     `${series.wins} – ${series.draws} – ${series.losses}`, String(series.forfeits), series.sprt.decision]);
+  // The pairs' estimate, which the summary prints first, beside the per-game one.
+  assert.equal(series.pairs.reduce((a, b) => a + b, 0), 3);
+  const none = { 1: '+∞', 0: '−∞' }[series.pair_score] || '–';
+  assert.equal(figures['elo-pair'], series.elo_pair === null ? none : `${series.elo_pair >= 0 ? '+' : ''}${series.elo_pair.toFixed(1)}`);
   // A point of the estimate per game with a finite one; a mark at the edge
   // for each while one side had won every game.
   let score = 0;
@@ -33,5 +42,4 @@ test('a series page shows series.json, the chart and links to every game', { ski
   assert.ok(page.url().startsWith(k.pageUrl(dir, 'game-002/match.html')));
   assert.equal(await page.$eval('h1', (h) => h.textContent), 'Match: A (B, python3) vs B (A, python3)');
   k.clean(seen);
-  await browser.close();
 });
