@@ -27,6 +27,8 @@ std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& o) {
   params.seed = o.seed;
   if (o.value == "match") params.win_table = &measuredWinTable();
   params.common_errors = o.commonErrors;
+  params.last_stone_reply = o.lastStoneReply;
+  params.refine_shots = o.refineShots;
   if (o.fixedExploration) {
     params.scale_exploration = false;
     params.match_exploration = 0.5;

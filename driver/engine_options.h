@@ -23,6 +23,8 @@ struct EngineOptions {
   std::string value = "match";    // strong: match (win chance) or points
   bool commonErrors = false;      // strong: the same error for the j-th sample of every shot
   bool fixedExploration = false;  // strong, by match: UCB constant 0.5, not scaled by the spread
+  bool lastStoneReply = false;    // strong: a rollout's last stone is the best plain reply
+  uint32_t refineShots = 0;       // strong: shots given variants per decision (0: none)
 };
 
 // The player those options describe; the options are taken as checked.

@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
   std::string value = "match";
   bool commonErrors = false;
   bool fixedExploration = false;
+  bool lastStoneReply = false;
+  uint32_t refineShots = 0;
   uint64_t samples = 0;
   uint32_t iterations = 0;
   int64_t seed = -1;
@@ -75,6 +77,16 @@ int main(int argc, char** argv) {
       "--fixed-exploration", fixedExploration,
       "strong search by match, for experiments: UCB constant 0.5 on win chances instead of 0.7 "
       "times their spread");
+  CLI::Option* replyOpt = app.add_flag(
+      "--last-stone-reply", lastStoneReply,
+      "strong search: a rollout's last stone is the best of a few draws and take-outs thrown "
+      "without error, not the heuristic shot");
+  CLI::Option* refineOpt =
+      app.add_option("--refine", refineShots,
+                     "strong search: the best N shots of a decision also get four variants each, "
+                     "their line and speed changed slightly (0: none)")
+          ->check(CLI::Range(0, 64))
+          ->capture_default_str();
   CLI::Option* samplesOpt =
       app.add_option("--samples", samples,
                      "strong search: stop after this many samples per GO, all workers together, "
@@ -112,10 +124,11 @@ int main(int argc, char** argv) {
     std::cerr << "kelp-strong: --samples is the strong search's budget (--search strong)\n";
     return USAGE;
   }
-  if ((valueOpt->count() != 0 || crnOpt->count() != 0 || fixedOpt->count() != 0) &&
+  if ((valueOpt->count() != 0 || crnOpt->count() != 0 || fixedOpt->count() != 0 ||
+       replyOpt->count() != 0 || refineOpt->count() != 0) &&
       search != "strong") {
-    std::cerr << "kelp-strong: --value, --common-errors and --fixed-exploration are the strong "
-                 "search's (--search strong)\n";
+    std::cerr << "kelp-strong: --value, --common-errors, --fixed-exploration, "
+                 "--last-stone-reply and --refine are the strong search's (--search strong)\n";
     return USAGE;
   }
   if (iterationsOpt->count() != 0 && search != "faithful") {
@@ -139,6 +152,8 @@ int main(int argc, char** argv) {
   options.value = value;
   options.commonErrors = commonErrors;
   options.fixedExploration = fixedExploration;
+  options.lastStoneReply = lastStoneReply;
+  options.refineShots = refineShots;
   Kelp::ActivePlayer() = Kelp::makeEnginePlayer(options);
 
   if (bench) {
@@ -147,7 +162,9 @@ int main(int argc, char** argv) {
     if (search == "strong") {
       std::cout << ", " << samples << " samples, " << threads << " threads, value " << value
                 << (commonErrors ? ", common errors" : "")
-                << (fixedExploration ? ", fixed exploration" : "");
+                << (fixedExploration ? ", fixed exploration" : "")
+                << (lastStoneReply ? ", last-stone reply" : "");
+      if (refineShots != 0) std::cout << ", refine " << refineShots;
     }
     if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";
     if (search != "greedy") std::cout << ", seed " << seed;  // greedy draws nothing

@@ -3,6 +3,7 @@
 #include "player/strong.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -44,7 +45,42 @@ uint32_t workerSeed(uint32_t base, int worker) {
   return static_cast<uint32_t>(z ^ (z >> 31));
 }
 
+void StrongWorker::lastStoneReply(CurlingGameState& s) {
+  const int me = s.getTurn() % 2;
+  const int opp = 1 - me;
+  // At most 2 draws and 2 x 2 take-outs.
+  std::array<Kelp::ShotVector, 6> shots;
+  size_t n = 0;
+  const ShotAim draw = aimFor(0.0f, 0.0f, SHOT_DRAW);
+  for (const bool spin : {false, true}) shots[n++] = shotFor(draw, spin);
+  for (int i = 0; i < std::min(2, static_cast<int>(s.count[opp])); ++i) {
+    const Kelp::Stone& t = s.stones[opp][i];
+    if (!Kelp::inHouse(t.r)) break;
+    const ShotAim hit = aimFor(static_cast<float>(t.x),
+                               static_cast<float>(t.y - Kelp::STONE_RADIUS), SHOT_HIT_HARD);
+    for (const bool spin : {false, true}) shots[n++] = shotFor(hit, spin);
+  }
+  // countScore is BLACK's score; me is the colour about to throw.
+  const int sign = me == Kelp::BLACK ? 1 : -1;
+  size_t best = 0;
+  int bestScore = -100;
+  for (size_t k = 0; k < n; ++k) {
+    CurlingGameState t = s;
+    Kelp::throwWithError(t, shots[k], Kelp::Velocity{0.0, 0.0});
+    const int score = sign * t.countScore();
+    if (score > bestScore) {
+      bestScore = score;
+      best = k;
+    }
+  }
+  s.executeShot(shots[best], engine_);
+}
+
 void StrongWorker::rolloutThrow(CurlingGameState& s) {
+  if (params_.last_stone_reply && s.getTurn() == Kelp::TURN_LAST + 1) {
+    lastStoneReply(s);
+    return;
+  }
   if (!params_.heuristic_rollouts || uniform01(engine_) < params_.rollout_random) {
     s.getCandidates(scratch_);
     KELP_CHECK(!scratch_.empty());
@@ -116,7 +152,7 @@ size_t StrongWorker::choose() const {
   // workers.
   for (size_t k = 0; k < n; ++k) {
     const size_t i = (k + offset_) % n;
-    if (stats_[i].n < params_.initial_samples) return i;
+    if (active_[i] != 0 && stats_[i].n < params_.initial_samples) return i;
   }
   const double logTotal = std::log(static_cast<double>(total_));
   double c = params_.exploration;
@@ -131,6 +167,7 @@ size_t StrongWorker::choose() const {
   size_t best = 0;
   double bestScore = -1e300;
   for (size_t i = 0; i < n; ++i) {
+    if (active_[i] == 0) continue;
     const double u = stats_[i].mean() + c * std::sqrt(logTotal / stats_[i].n);
     if (u > bestScore) {
       bestScore = u;
@@ -140,18 +177,42 @@ size_t StrongWorker::choose() const {
   return best;
 }
 
-void StrongWorker::prepare(size_t candidates) {
-  KELP_CHECK(candidates != 0);
-  if (stats_.size() != candidates) {
-    stats_.assign(candidates, ArmStats{});
+void StrongWorker::prepare(size_t arms) {
+  KELP_CHECK(arms != 0);
+  if (stats_.size() != arms) {
+    base_ = params_.refine_shots != 0 ? arms / (1 + REFINE_VARIANTS) : arms;
+    KELP_CHECK(base_ != 0 && (base_ == arms || base_ * (1 + REFINE_VARIANTS) == arms));
+    stats_.assign(arms, ArmStats{});
+    active_.assign(arms, 0);
+    std::fill(active_.begin(), active_.begin() + static_cast<std::ptrdiff_t>(base_), 1);
     total_ = 0;
     valueSum_ = valueSumSq_ = 0.0;
-    offset_ = static_cast<size_t>(engine_.index(static_cast<int>(candidates)));
+    refined_ = 0;
+    nextRefine_ = static_cast<uint64_t>(base_) * params_.initial_samples;
+    offset_ = static_cast<size_t>(engine_.index(static_cast<int>(base_)));
   }
+}
+
+void StrongWorker::refine() {
+  // The best refinable candidate by mean, among those with their initial samples.
+  size_t best = base_;
+  for (size_t i = 0; i < base_; ++i) {
+    if (active_[base_ + i * REFINE_VARIANTS] != 0 || stats_[i].n < params_.initial_samples) {
+      continue;
+    }
+    if (best == base_ || stats_[i].mean() > stats_[best].mean()) best = i;
+  }
+  if (best == base_) return;
+  for (size_t j = 0; j < REFINE_VARIANTS; ++j) active_[base_ + best * REFINE_VARIANTS + j] = 1;
+  ++refined_;
 }
 
 void StrongWorker::step(const CurlingGameState& root,
                         const std::vector<CurlingMoveState>& candidates) {
+  if (params_.refine_shots != 0 && refined_ < params_.refine_shots && total_ >= nextRefine_) {
+    refine();
+    nextRefine_ = total_ + std::max<uint64_t>(params_.refine_gap, base_);
+  }
   const size_t i = choose();
   // Reseeded in place: the stream of sample j is the same for every arm.
   if (params_.common_errors) engine_ = Kelp::DsfmtEngine(workerSeed(seed_, stats_[i].n));
@@ -177,6 +238,25 @@ void StrongWorker::run(const CurlingGameState& root,
                        const std::vector<CurlingMoveState>& candidates, uint64_t samples) {
   prepare(candidates.size());
   for (uint64_t k = 0; k < samples; ++k) step(root, candidates);
+}
+
+std::vector<CurlingMoveState> refinedArms(const std::vector<CurlingMoveState>& candidates) {
+  std::vector<CurlingMoveState> arms = candidates;
+  arms.reserve(candidates.size() * (1 + REFINE_VARIANTS));
+  for (const CurlingMoveState& c : candidates) {
+    for (size_t j = 0; j < REFINE_VARIANTS; ++j) {
+      CurlingMoveState v = c;
+      if (j < 2) {
+        v.vx += j == 0 ? -REFINE_LINE : REFINE_LINE;
+      } else {
+        const double f = j == 2 ? 1.0 - REFINE_SPEED : 1.0 + REFINE_SPEED;
+        v.vx *= f;
+        v.vy *= f;
+      }
+      arms.push_back(v);
+    }
+  }
+  return arms;
 }
 
 uint64_t workerSamples(uint64_t samples, int threads, int worker) {
@@ -251,6 +331,7 @@ ThinkResult StrongPlayer::Think(CurlingGameState state) {
   std::vector<CurlingMoveState> candidates;
   candidates.reserve(nodes.size());
   for (const Tree& t : nodes) candidates.push_back(t.move.move_state);
+  if (params.refine_shots != 0) candidates = refinedArms(candidates);
 
   const uint32_t base = params.seed ? decisionSeed(*params.seed, game_state)
                                     : std::random_device{}() ^ Kelp::timeSeed();
@@ -272,5 +353,5 @@ ThinkResult StrongPlayer::Think(CurlingGameState state) {
   chosen.uct_state.sum = decision.win_table != nullptr ? stats[best].meanPoints() : stats[best].sum;
   chosen.uct_state.mean = stats[best].mean();
   chosen.move_state.vy = -chosen.move_state.vy;  // board frame -> record frame
-  return ThinkResult{chosen, static_cast<int>(count), static_cast<int>(candidates.size())};
+  return ThinkResult{chosen, static_cast<int>(count), static_cast<int>(nodes.size())};
 }

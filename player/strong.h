@@ -69,7 +69,36 @@ struct StrongParameters {
   // gets the same execution error and two shots are compared on the same
   // luck rather than on different luck.
   bool common_errors = false;
+  // The end's last stone in a rollout: instead of the heuristic shot, the
+  // best of a few plain replies (draws to the tee, take-outs of the
+  // opponent's two nearest stones in the house, both spins), each thrown
+  // once without error and judged by the end score as it then lies, then
+  // thrown with error. The last stone decides most ends, and the heuristic
+  // misjudges it most.
+  bool last_stone_reply = false;
+  // Refinement: the patterns' shots are coarse and good shots are narrow,
+  // so the best shots also get variants of their own (REFINE_VARIANTS small
+  // changes of line and speed, see refinedArms). Once every candidate has
+  // had its initial samples, and again after every max(refine_gap,
+  // candidates) samples, a worker gives variants to its best shot by mean
+  // that has none yet, at most refine_shots of them per decision. 0: off.
+  uint32_t refine_shots = 0;
+  uint32_t refine_gap = 50;
 };
+
+// Variants per refined shot: the line moved by REFINE_LINE each way, the
+// speed scaled by 1 +- REFINE_SPEED. A change of vx by 0.08 m/s moves the
+// stone about 0.08 m sideways at the house, and 0.2 % of the speed about
+// 0.12 m along the path: about the execution error's scatter (0.145 m per
+// axis), so a variant is a different shot and not the same one again.
+inline constexpr size_t REFINE_VARIANTS = 4;
+inline constexpr double REFINE_LINE = 0.08;    // m/s added to vx
+inline constexpr double REFINE_SPEED = 0.002;  // share of the speed
+
+// The arms of a refined search: the candidates, then REFINE_VARIANTS
+// variants of each (variant j of candidate i at candidates + i *
+// REFINE_VARIANTS + j).
+std::vector<CurlingMoveState> refinedArms(const std::vector<CurlingMoveState>& candidates);
 
 // Per-candidate statistics of one worker; summed over the workers.
 struct ArmStats {
@@ -114,9 +143,11 @@ class StrongWorker {
 
  private:
   size_t choose() const;
-  void prepare(size_t candidates);
+  void prepare(size_t arms);
+  void refine();
   void step(const CurlingGameState& root, const std::vector<CurlingMoveState>& candidates);
   void rolloutThrow(CurlingGameState& s);
+  void lastStoneReply(CurlingGameState& s);
 
   StrongParameters params_;  // a copy: a worker may outlive the caller's settings
   uint32_t seed_;
@@ -126,7 +157,11 @@ class StrongWorker {
   uint64_t total_ = 0;
   double valueSum_ = 0.0;  // over every sample of this worker, for the spread
   double valueSumSq_ = 0.0;
-  size_t offset_ = 0;  // where this worker starts its initial samples
+  size_t offset_ = 0;            // where this worker starts its initial samples
+  size_t base_ = 0;              // the candidates among the arms (the rest are variants)
+  std::vector<uint8_t> active_;  // per arm: sampled by the bandit
+  uint32_t refined_ = 0;         // shots given variants in this decision
+  uint64_t nextRefine_ = 0;      // total_ at which the next shot is refined
 };
 
 // The seed of worker k in a decision: distinct per worker, and different

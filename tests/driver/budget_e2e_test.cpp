@@ -97,7 +97,7 @@ TEST(Budget, ABudgetBelongsToOneSearchAndExcludesTheClock) {
       {"--samples 10 --think-ms 100", "excludes"},
       {"--samples 0", "--samples"},
       {"--seed -1", "--seed"},
-      {"--search greedy --value points", "--value, --common-errors and --fixed-exploration"},
+      {"--search greedy --value points", "--value, --common-errors, --fixed-exploration,"},
   };
   for (const auto& r : rows) {
     const KelpTest::Outcome o = KelpTest::runToEnd(STRONG, KelpTest::split(r.args, ' '));

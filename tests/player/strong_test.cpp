@@ -94,6 +94,52 @@ TEST(StrongWorker, ASampleIsWorthTheWinChanceAfterItsEnd) {
   EXPECT_LT(v.value, 1.0);
 }
 
+TEST(StrongWorker, TheLastStoneRepliesAndOnlyRefinedShotsSampleTheirVariants) {
+  // WHITE's last stone; BLACK lies shot 0.9 m from the tee. A draw to the tee
+  // scores; the heuristic's take-out mostly leaves a blank at best.
+  const CurlingGameState last = position(1, {{BLACK, 0.9, 0.0}});
+  double mean[2] = {};
+  for (const bool reply : {false, true}) {
+    StrongParameters p;
+    p.last_stone_reply = reply;
+    StrongWorker w(p, 11);
+    for (int i = 0; i < 60; ++i) {
+      CurlingGameState t = last;
+      w.rollout(t);
+      mean[reply] += CurlingGameState::reward(last, t) / 60.0;
+    }
+  }
+  EXPECT_GT(mean[1], 0.8);
+  EXPECT_GT(mean[1], mean[0] + 0.3);
+
+  // Refinement: variants are sampled only for the shots the worker refined,
+  // every variant of those gets its initial samples, and no more than
+  // refine_shots shots are refined.
+  const CurlingGameState s = position(9, {{BLACK, 0.3, 0.2}, {WHITE, -0.5, -2.0}});
+  std::vector<CurlingMoveState> base;
+  for (const Tree& t : candidates(s)) base.push_back(t.move.move_state);
+  StrongParameters p;
+  p.refine_shots = 2;
+  StrongWorker w(p, 5);
+  const std::vector<CurlingMoveState> arms = refinedArms(base);
+  ASSERT_EQ(arms.size(), base.size() * (1 + REFINE_VARIANTS));
+  w.run(s, arms, 4 * base.size() + 200);
+  size_t refined = 0;
+  for (size_t i = 0; i < base.size(); ++i) {
+    size_t sampled = 0;
+    for (size_t j = 0; j < REFINE_VARIANTS; ++j) {
+      const uint32_t n = w.stats()[base.size() + i * REFINE_VARIANTS + j].n;
+      sampled += n != 0;
+      if (n != 0) {
+        EXPECT_GE(n, p.initial_samples);
+      }
+    }
+    EXPECT_TRUE(sampled == 0 || sampled == REFINE_VARIANTS) << i;
+    refined += sampled != 0;
+  }
+  EXPECT_EQ(refined, 2u);
+}
+
 TEST(Greedy, AKnockedOutProtectedGuardVoidsTheThrow) {
   // Second stone of the end: BLACK's centre guard is protected; WHITE throws
   // a full-speed hit straight at it.
