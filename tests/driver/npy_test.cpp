@@ -1,0 +1,59 @@
+// The .npy writer: headers NumPy reads (a tuple for one dimension, the data
+// at a multiple of 64 bytes), no file overwritten, and too few or too many
+// elements reported rather than left in a file that lies about its shape.
+#include "driver/npy.h"
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace {
+
+using Kelp::NpyWriter, Kelp::npyHeader;
+
+TEST(Npy, HeadersArePaddedAndSayTheShape) {
+  for (const auto& [shape, text] : std::vector<std::pair<std::vector<uint64_t>, std::string>>{
+           {{7}, "(7,)"}, {{1234567, 81}, "(1234567, 81)"}, {{}, "()"}}) {
+    const std::string h = npyHeader("<f4", shape);
+    EXPECT_EQ(h.size() % 64, 0u) << text;
+    EXPECT_EQ(h.substr(0, 8), std::string("\x93NUMPY\x01\x00", 8));
+    EXPECT_EQ(static_cast<size_t>(static_cast<uint8_t>(h[8]) | static_cast<uint8_t>(h[9]) << 8),
+              h.size() - 10);
+    EXPECT_EQ(h.substr(10, h.find(')') + 1 - 10),
+              "{'descr': '<f4', 'fortran_order': False, 'shape': " + text);
+    EXPECT_EQ(h.back(), '\n');
+  }
+}
+
+TEST(Npy, WritesTheElementsAndRefusesWhatWouldLie) {
+  KelpTest::TempDir dir;
+  const std::string path = (dir.path() / "a.npy").string();
+  std::string error;
+  {
+    NpyWriter w;
+    ASSERT_TRUE(w.open(path, "|i1", {3}, 1, &error)) << error;
+    const int8_t v[] = {-8, 0, 8};
+    EXPECT_TRUE(w.write(v, 2));
+    EXPECT_TRUE(w.write(v + 2, 1));
+    EXPECT_TRUE(w.close(&error)) << error;
+  }
+  const std::string bytes = KelpTest::readFile(path);
+  EXPECT_EQ(bytes, npyHeader("|i1", {3}) + std::string("\xf8\x00\x08", 3));
+  NpyWriter again;
+  EXPECT_FALSE(again.open(path, "|i1", {3}, 1, &error));
+  EXPECT_NE(error.find("exists"), std::string::npos) << error;
+  EXPECT_EQ(KelpTest::readFile(path), bytes) << "an existing file is left alone";
+  for (const size_t n : {1, 4}) {
+    NpyWriter w;
+    const std::string other = (dir.path() / (std::to_string(n) + ".npy")).string();
+    ASSERT_TRUE(w.open(other, "<f4", {3}, 4, &error));
+    const float f[4] = {};
+    w.write(f, n);
+    EXPECT_FALSE(w.close(&error));
+    EXPECT_NE(error.find(std::to_string(n) + " elements written, the shape holds 3"),
+              std::string::npos)
+        << error;
+  }
+}
+
+}  // namespace
