@@ -31,23 +31,12 @@ std::string signature(const KelpTest::Outcome& o) {
 
 TEST(Model, AFileThatIsNotAModelStopsTheEngineBeforeTheProtocol) {
   TempDir dir;
-  const std::string good = KelpTest::modelFile({{17, 81, {}, {}}}).text;
-  const struct {
-    const char* name;
-    std::string bytes;
-    const char* says;
-  } files[] = {
-      {"truncated.kvm", good.substr(0, good.size() - 3), "truncated"},
-      {"long.kvm", good + "x", "1 trailing bytes"},
-      {"magic.kvm", "KELPVAL2" + good.substr(8), "does not start with KELPVAL1"},
-      {"empty.kvm", "", "does not start with KELPVAL1"},
-  };
-  std::vector<std::pair<std::string, std::string>> cases;
-  for (const auto& f : files) {
-    KelpTest::writeFile(dir.path() / f.name, f.bytes);
-    cases.emplace_back((dir.path() / f.name).string(), f.says);
-  }
-  cases.emplace_back((dir.path() / "missing.kvm").string(), "cannot open");
+  // The reader's every refusal is tested with it; here, that the engine
+  // passes one on, and a file that is not there.
+  const std::string truncated = (dir.path() / "truncated.kvm").string();
+  KelpTest::writeFile(truncated, KelpTest::modelFile({{17, 81, {}, {}}}).text.substr(0, 100));
+  const std::pair<std::string, std::string> cases[] = {
+      {truncated, "truncated"}, {(dir.path() / "missing.kvm").string(), "cannot open"}};
   for (const auto& [path, says] : cases) {
     ChildProcess kelp(STRONG, {"--model", path}, dir.str());
     kelp.send("ISREADY");
@@ -60,15 +49,6 @@ TEST(Model, AFileThatIsNotAModelStopsTheEngineBeforeTheProtocol) {
     EXPECT_NE(err.find(says), std::string::npos) << err;
     EXPECT_TRUE(err.ends_with("\n") && err.find('\n') == err.size() - 1) << "one line: " << err;
   }
-  const KelpTest::Outcome both = KelpTest::runToEnd(STRONG, {"--model", "x", "--no-model"});
-  EXPECT_EQ(both.status, 2);
-  EXPECT_NE(both.out.find("excludes"), std::string::npos) << both.out;
-  const KelpTest::Outcome other =
-      KelpTest::runToEnd(STRONG, {"--search", "faithful", "--model", cases[0].first});
-  EXPECT_EQ(other.status, 2);
-  EXPECT_NE(other.out.find("--model, --no-model and --model-rollout-throws are the strong"),
-            std::string::npos)
-      << other.out;
 }
 
 TEST(Model, AModelFileIsUsedAndNamedAndNoModelPlaysTheRollouts) {
@@ -88,12 +68,11 @@ TEST(Model, AModelFileIsUsedAndNamedAndNoModelPlaysTheRollouts) {
   EXPECT_NE(model.out.find("value match, model " + path + ", seed 1\n"), std::string::npos)
       << model.out;
   const KelpTest::Outcome later = with({"--model", path, "--model-rollout-throws", "2"});
-  EXPECT_NE(later.out.find("model " + path + " after 2 throws"), std::string::npos) << later.out;
   const KelpTest::Outcome rollouts = with({"--no-model"});
   ASSERT_EQ(rollouts.status, 0) << rollouts.out;
   EXPECT_NE(rollouts.out.find("value match, seed 1\n"), std::string::npos) << rollouts.out;
   EXPECT_NE(signature(model), signature(rollouts));
-  EXPECT_NE(signature(model), signature(later));
+  EXPECT_NE(signature(model), signature(later)) << "the rollout throws before the model count";
   EXPECT_EQ(signature(with({"--model", path})), signature(model)) << "a model plays repeatably";
 }
 

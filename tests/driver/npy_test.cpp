@@ -11,20 +11,6 @@ namespace {
 
 using Kelp::NpyWriter, Kelp::npyHeader;
 
-TEST(Npy, HeadersArePaddedAndSayTheShape) {
-  for (const auto& [shape, text] : std::vector<std::pair<std::vector<uint64_t>, std::string>>{
-           {{7}, "(7,)"}, {{1234567, 81}, "(1234567, 81)"}, {{}, "()"}}) {
-    const std::string h = npyHeader("<f4", shape);
-    EXPECT_EQ(h.size() % 64, 0u) << text;
-    EXPECT_EQ(h.substr(0, 8), std::string("\x93NUMPY\x01\x00", 8));
-    EXPECT_EQ(static_cast<size_t>(static_cast<uint8_t>(h[8]) | static_cast<uint8_t>(h[9]) << 8),
-              h.size() - 10);
-    EXPECT_EQ(h.substr(10, h.find(')') + 1 - 10),
-              "{'descr': '<f4', 'fortran_order': False, 'shape': " + text);
-    EXPECT_EQ(h.back(), '\n');
-  }
-}
-
 TEST(Npy, WritesTheElementsAndRefusesWhatWouldLie) {
   KelpTest::TempDir dir;
   const std::string path = (dir.path() / "a.npy").string();
@@ -38,7 +24,13 @@ TEST(Npy, WritesTheElementsAndRefusesWhatWouldLie) {
     EXPECT_TRUE(w.close(&error)) << error;
   }
   const std::string bytes = KelpTest::readFile(path);
-  EXPECT_EQ(bytes, npyHeader("|i1", {3}) + std::string("\xf8\x00\x08", 3));
+  const std::string header = npyHeader("|i1", {3});
+  // The data starts at a multiple of 64 bytes; one dimension is a tuple.
+  EXPECT_EQ(header.size() % 64, 0u);
+  EXPECT_EQ(header.substr(0, 8), std::string("\x93NUMPY\x01\x00", 8));
+  EXPECT_NE(header.find("'descr': '|i1', 'fortran_order': False, 'shape': (3,), }"),
+            std::string::npos);
+  EXPECT_EQ(bytes, header + std::string("\xf8\x00\x08", 3));
   NpyWriter again;
   EXPECT_FALSE(again.open(path, "|i1", {3}, 1, &error));
   EXPECT_NE(error.find("exists"), std::string::npos) << error;

@@ -12,38 +12,31 @@ namespace KelpTest {
 
 struct DenseLayer {
   uint32_t out, in;
-  std::vector<float> weights;  // out rows of in; zeros when empty
-  std::vector<float> bias;     // zeros when empty
+  std::vector<float> weights, bias;  // out rows of in, and out; missing values are zeros
 };
 
 struct CheckCase {
-  std::vector<float> in;   // 81
-  std::vector<float> out;  // 17
+  std::vector<float> in, out;  // 81 and 17; missing values are zeros
 };
 
-class ModelBytes {
- public:
-  ModelBytes& raw(const std::string& s) {
-    text += s;
-    return *this;
-  }
+struct ModelBytes {
+  std::string text;  // the file's bytes
+  ModelBytes& raw(const std::string& s) { return text += s, *this; }
   ModelBytes& u32(uint32_t v) {
     for (int k = 0; k < 4; ++k) text += static_cast<char>(v >> (8 * k));
     return *this;
   }
-  ModelBytes& f32(float v) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    return u32(bits);
-  }
   ModelBytes& floats(const std::vector<float>& v, size_t n) {
-    for (size_t i = 0; i < n; ++i) f32(i < v.size() ? v[i] : 0.0f);
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t bits = 0;
+      if (i < v.size()) std::memcpy(&bits, &v[i], 4);
+      u32(bits);
+    }
     return *this;
   }
   std::span<const uint8_t> bytes() const {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
   }
-  std::string text;  // the file's bytes
 };
 
 // A whole file: the magic, the layers, the check cases.
