@@ -23,6 +23,7 @@
 
 #include "driver/engine_options.h"
 #include "driver/npy.h"
+#include "kelpsimulator/check.h"
 #include "kelpsimulator/random.h"
 #include "kelpsimulator/trajectory.h"
 #include "player/curling.h"
