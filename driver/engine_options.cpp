@@ -1,5 +1,7 @@
 #include "driver/engine_options.h"
 
+#include "driver/builtin_model.h"
+#include "kelpsimulator/check.h"
 #include "player/faithful.h"
 #include "player/greedy.h"
 #include "player/match_situation.h"
@@ -33,7 +35,17 @@ std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& o) {
     params.scale_exploration = false;
     params.match_exploration = 0.5;
   }
+  std::string problem;
+  const std::optional<const ValueModel*> model = engineModel(o, &problem);
+  KELP_CHECK_TEXT(model.has_value(), "the options' model was checked with engineModel");
+  params.model = *model;
+  params.model_rollout_throws = o.modelRolloutThrows;
   return std::make_shared<StrongPlayer>(params);
+}
+
+std::optional<const ValueModel*> engineModel(const EngineOptions& o, std::string* error) {
+  if (o.search != "strong" || o.noModel) return nullptr;
+  return sharedValueModel(o.modelFile, error);
 }
 
 void prepareDecision(BaseAI<ThinkResult>& player, const ClientField& record) {

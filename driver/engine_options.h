@@ -10,6 +10,7 @@
 
 #include "kelpsimulator/field.h"
 #include "player/ai.h"
+#include "player/value_model.h"
 
 namespace Kelp {
 
@@ -25,9 +26,20 @@ struct EngineOptions {
   bool fixedExploration = false;  // strong, by match: UCB constant 0.5, not scaled by the spread
   bool lastStoneReply = false;    // strong: a rollout's last stone is the best plain reply
   uint32_t refineShots = 0;       // strong: shots given variants per decision (0: none)
+  // strong: the value model that ends the samples. Empty: the built-in one
+  // (rollouts when the program has none); otherwise a model file.
+  std::string modelFile;
+  bool noModel = false;        // strong: rollouts to the end of every sample, whatever is built in
+  int modelRolloutThrows = 0;  // strong, with a model: rollout throws before the model values
 };
 
-// The player those options describe; the options are taken as checked.
+// The model the options ask for (nullptr: rollouts), read once per process.
+// Nothing, with a one-line reason in *error, when the file is missing or
+// not a model; a caller checks this before it makes the player.
+std::optional<const ValueModel*> engineModel(const EngineOptions& options, std::string* error);
+
+// The player those options describe; the options are taken as checked
+// (engineModel among them).
 std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& options);
 
 // What a player learns from the game record before it thinks: the strong

@@ -47,6 +47,9 @@ int main(int argc, char** argv) {
   uint32_t iterations = 0;
   int64_t seed = -1;
   bool bench = false;
+  std::string modelFile;
+  bool noModel = false;
+  int modelRolloutThrows = 0;
 
   CLI::App app{"kelp-strong: a curling player for a match server, over standard input and output"};
   CLI::Option* thinkOpt = app.add_option("--think-ms", thinkMs, "milliseconds of search per GO")
@@ -103,6 +106,21 @@ int main(int argc, char** argv) {
                      "GO from the clock); with a budget, a decision is then the same on any "
                      "machine under any load")
           ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
+  CLI::Option* modelOpt = app.add_option(
+      "--model", modelFile,
+      "strong search: value the positions its samples stop at by this model file (default: the "
+      "built-in model, when the program has one)");
+  CLI::Option* noModelOpt =
+      app.add_flag("--no-model", noModel,
+                   "strong search: finish every sample's end by rollouts, without a model");
+  CLI::Option* modelThrowsOpt =
+      app.add_option("--model-rollout-throws", modelRolloutThrows,
+                     "strong search with a model: rollout throws after the sampled shot before "
+                     "the model values the position")
+          ->check(CLI::Range(0, 15))
+          ->capture_default_str();
+  modelOpt->excludes(noModelOpt);
+  modelThrowsOpt->excludes(noModelOpt);
   app.add_flag("--bench", bench,
                "decide a fixed set of positions with a fixed budget and seed (unless given), "
                "print the shots, the total samples and a signature, and exit")
@@ -131,6 +149,12 @@ int main(int argc, char** argv) {
                  "--last-stone-reply and --refine are the strong search's (--search strong)\n";
     return USAGE;
   }
+  if ((modelOpt->count() != 0 || noModelOpt->count() != 0 || modelThrowsOpt->count() != 0) &&
+      search != "strong") {
+    std::cerr << "kelp-strong: --model, --no-model and --model-rollout-throws are the strong "
+                 "search's (--search strong)\n";
+    return USAGE;
+  }
   if (iterationsOpt->count() != 0 && search != "faithful") {
     std::cerr << "kelp-strong: --iterations is the faithful search's budget (--search faithful)\n";
     return USAGE;
@@ -154,6 +178,17 @@ int main(int argc, char** argv) {
   options.fixedExploration = fixedExploration;
   options.lastStoneReply = lastStoneReply;
   options.refineShots = refineShots;
+  options.modelFile = modelFile;
+  options.noModel = noModel;
+  options.modelRolloutThrows = modelRolloutThrows;
+  // A model that cannot be read stops the program before it says anything
+  // on the protocol.
+  std::string problem;
+  const std::optional<const ValueModel*> model = Kelp::engineModel(options, &problem);
+  if (!model) {
+    std::cerr << "kelp-strong: " << problem << "\n";
+    return USAGE;
+  }
   Kelp::ActivePlayer() = Kelp::makeEnginePlayer(options);
 
   if (bench) {
@@ -165,6 +200,10 @@ int main(int argc, char** argv) {
                 << (fixedExploration ? ", fixed exploration" : "")
                 << (lastStoneReply ? ", last-stone reply" : "");
       if (refineShots != 0) std::cout << ", refine " << refineShots;
+      if (*model != nullptr) {
+        std::cout << ", model " << (modelFile.empty() ? "built-in" : modelFile);
+        if (modelRolloutThrows != 0) std::cout << " after " << modelRolloutThrows << " throws";
+      }
     }
     if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";
     if (search != "greedy") std::cout << ", seed " << seed;  // greedy draws nothing

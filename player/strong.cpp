@@ -130,19 +130,57 @@ void StrongWorker::rollout(CurlingGameState& s) {
   }
 }
 
+namespace {
+
+// A sample that ended with points v for the side to throw at root.
+SampleValue endValue(const StrongParameters& p, const CurlingGameState& root, int v) {
+  if (p.win_table != nullptr) {
+    const MatchSituation& m = p.match;
+    return {p.win_table->afterEnd(m.lead, v, m.hammer, m.endsAfter), static_cast<double>(v)};
+  }
+  if (p.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
+    return {static_cast<double>((v > 0) - (v < 0)), static_cast<double>(v)};
+  }
+  return {static_cast<double>(v), static_cast<double>(v)};
+}
+
+// The model's expected value of the end from s, where it is not over yet,
+// for the side to throw at root: every score weighed by its probability.
+SampleValue modelValue(const StrongParameters& p, const CurlingGameState& root,
+                       const CurlingGameState& s) {
+  float features[VALUE_FEATURES];
+  float probs[VALUE_SCORES];
+  valueFeatures(s, features);
+  p.model->evaluate(features, probs);
+  // The model's scores are the side to throw at s's; turns of the same
+  // parity are the same side's.
+  const int sign = (s.getTurn() - root.getTurn()) % 2 == 0 ? 1 : -1;
+  SampleValue out{0.0, 0.0};
+  for (int k = 0; k < VALUE_SCORES; ++k) {
+    const SampleValue e = endValue(p, root, sign * (k - VALUE_MAX_SCORE));
+    out.value += probs[k] * e.value;
+    out.points += probs[k] * e.points;
+  }
+  return out;
+}
+
+}  // namespace
+
 SampleValue StrongWorker::sample(const CurlingGameState& root, const CurlingMoveState& move) {
   CurlingGameState s = root;
   s.executeShot(move.shot(), engine_);
-  rollout(s);
-  const int v = CurlingGameState::reward(root, s);
-  if (params_.win_table != nullptr) {
-    const MatchSituation& m = params_.match;
-    return {params_.win_table->afterEnd(m.lead, v, m.hammer, m.endsAfter), v};
+  if (params_.model == nullptr) {
+    rollout(s);
+    return endValue(params_, root, CurlingGameState::reward(root, s));
   }
-  if (params_.play_for_the_win && root.ends_left == 0 && root.score_diff == 0) {
-    return {static_cast<double>((v > 0) - (v < 0)), v};
+  for (int k = 0; k < params_.model_rollout_throws; ++k) {
+    s.checkTurn();
+    if (s.IsFinalState()) break;
+    rolloutThrow(s);
   }
-  return {static_cast<double>(v), v};
+  s.checkTurn();
+  if (s.IsFinalState()) return endValue(params_, root, CurlingGameState::reward(root, s));
+  return modelValue(params_, root, s);
 }
 
 size_t StrongWorker::choose() const {

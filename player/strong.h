@@ -15,6 +15,7 @@
 #include "player/ai.h"
 #include "player/curling.h"
 #include "player/match_situation.h"
+#include "player/value_model.h"
 #include "player/win_table.h"
 
 // Everything the strong search can be tuned by. Read-only while the workers
@@ -84,6 +85,13 @@ struct StrongParameters {
   // that has none yet, at most refine_shots of them per decision. 0: off.
   uint32_t refine_shots = 0;
   uint32_t refine_gap = 50;
+  // A learned value of positions (shared, read-only): with one, a sample
+  // stops after its shot and model_rollout_throws rollout throws and takes
+  // the model's expected value of the end from there (an end that is over
+  // by then is scored as it lies). Null: every sample is rolled out to the
+  // end.
+  const ValueModel* model = nullptr;
+  int model_rollout_throws = 0;
 };
 
 // Variants per refined shot: the line moved by REFINE_LINE each way, the
@@ -110,10 +118,11 @@ struct ArmStats {
   double meanPoints() const { return n == 0 ? 0.0 : points / n; }
 };
 
-// One sample's outcome: its value to the search and the end's points.
+// One sample's outcome: its value to the search and the end's points (the
+// expected points when a model valued the sample).
 struct SampleValue {
   double value = 0.0;
-  int points = 0;
+  double points = 0.0;
 };
 
 // One search worker: it owns its engine, its scratch vector and its
@@ -132,8 +141,9 @@ class StrongWorker {
            uint64_t samples);
 
   // One sample: throw move with fresh error (the engine advances), finish
-  // the end by rollouts, return the end score for the side to throw at root
-  // (its sign alone when that decides the match, see play_for_the_win).
+  // the end by rollouts (or value the position by the model), return the
+  // end score for the side to throw at root (its sign alone when that
+  // decides the match, see play_for_the_win).
   SampleValue sample(const CurlingGameState& root, const CurlingMoveState& move);
 
   // Throws the rest of the end from s (the engine advances).

@@ -109,17 +109,21 @@ TEST(Budget, ABudgetBelongsToOneSearchAndExcludesTheClock) {
 TEST(Bench, TheSignaturesOfTodaysPlay) {
   // Any change in what a search plays on the bench positions, or in the
   // samples behind it, changes its signature: a speed-up must keep it, a
-  // change of play must update it here and in docs/strength.md.
+  // change of play must update it here and in docs/strength.md. The strong
+  // search's rollouts, without the value model:
   const struct {
     const char* args;
     const char* header;
     const char* total;
     const char* signature;
   } rows[] = {
-      {"--bench", "search strong, 1000 samples, 2 threads, value match, seed 1", "10000",
+      {"--bench --no-model", "search strong, 1000 samples, 2 threads, value match, seed 1", "10000",
        "e7e46fb23a0fa976"},
-      {"--bench --value points", "search strong, 1000 samples, 2 threads, value points, seed 1",
-       "10000", "3cb1216454f25ef8"},
+      {"--bench --no-model --value points",
+       "search strong, 1000 samples, 2 threads, value points, seed 1", "10000", "3cb1216454f25ef8"},
+      // The default: samples valued by the built-in model (player/models).
+      {"--bench", "search strong, 1000 samples, 2 threads, value match, model built-in, seed 1",
+       "10000", "aa607131bab965a4"},
       {"--bench --search faithful", "search faithful, 100 iterations per worker, seed 1", "4000",
        "b4c275a8140db1d4"},
   };
