@@ -7,7 +7,6 @@ import subprocess
 import sys
 
 import numpy as np
-import pytest
 
 SCRIPT = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "train-value")
 sys.path.insert(0, os.path.dirname(SCRIPT))
@@ -39,7 +38,3 @@ def train(*args):
     return subprocess.run([sys.executable, SCRIPT, *map(str, args)], capture_output=True,
                           text=True, timeout=600)
 
-
-@pytest.fixture(scope="session")
-def synthetic(tmp_path_factory):
-    return make_data(str(tmp_path_factory.mktemp("data") / "gen"), ends=40)
