@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 256));
   app.add_option("--out", out, "the directory of the data; it must be absent or empty")->required();
   CLI::Option* modelOpt =
-      app.add_option("--model", modelFile, "value model file of the search (default: built-in)");
+      app.add_option("--model", modelFile,
+                     "value model file of the search, or 'built-in' (default: none, rollouts)");
   CLI::Option* noModelOpt = app.add_flag("--no-model", noModel, "the search's rollouts only");
   app.add_option("--model-rollout-throws", modelRolloutThrows,
                  "rollout throws before the model values a sample")
@@ -224,9 +225,7 @@ int main(int argc, char** argv) {
       {"ends", ends},
       {"positions", n},
       {"samples", samples},
-      {"model", *model == nullptr   ? "none"
-                : modelFile.empty() ? "built-in"
-                                    : modelFile},
+      {"model", *model == nullptr ? "none" : modelFile},
       {"model_rollout_throws", modelRolloutThrows},
       {"situation", "the first end of a four-end match, level; BLACK throws first"},
       {"threads", threads},

@@ -44,7 +44,14 @@ std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& o) {
 }
 
 std::optional<const ValueModel*> engineModel(const EngineOptions& o, std::string* error) {
-  if (o.search != "strong" || o.noModel) return nullptr;
+  if (o.search != "strong" || o.noModel || o.modelFile.empty()) return nullptr;
+  if (o.modelFile == BUILT_IN_MODEL) {
+    if (builtInModelBytes().empty()) {
+      if (error != nullptr) *error = "this program was built without a value model";
+      return std::nullopt;
+    }
+    return sharedValueModel("", error);
+  }
   return sharedValueModel(o.modelFile, error);
 }
 

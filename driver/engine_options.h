@@ -14,6 +14,9 @@
 
 namespace Kelp {
 
+// The name that selects the model built into the program.
+inline constexpr const char* BUILT_IN_MODEL = "built-in";
+
 struct EngineOptions {
   std::string search = "strong";  // strong, faithful or greedy
   int thinkMs = 4600;             // per decision, unless a budget is given
@@ -26,8 +29,10 @@ struct EngineOptions {
   bool fixedExploration = false;  // strong, by match: UCB constant 0.5, not scaled by the spread
   bool lastStoneReply = false;    // strong: a rollout's last stone is the best plain reply
   uint32_t refineShots = 0;       // strong: shots given variants per decision (0: none)
-  // strong: the value model that ends the samples. Empty: the built-in one
-  // (rollouts when the program has none); otherwise a model file.
+  // strong: the value model that ends the samples. Empty: none, rollouts
+  // (the default: the built-in model has not yet measured stronger than
+  // them); BUILT_IN_MODEL: the one built into the program; otherwise a
+  // model file.
   std::string modelFile;
   bool noModel = false;        // strong: rollouts to the end of every sample, whatever is built in
   int modelRolloutThrows = 0;  // strong, with a model: rollout throws before the model values

@@ -108,11 +108,12 @@ int main(int argc, char** argv) {
           ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
   CLI::Option* modelOpt = app.add_option(
       "--model", modelFile,
-      "strong search: value the positions its samples stop at by this model file (default: the "
-      "built-in model, when the program has one)");
+      "strong search: value the positions its samples stop at by this model file, or by the "
+      "program's own with 'built-in' (default: no model, rollouts to the end)");
   CLI::Option* noModelOpt =
       app.add_flag("--no-model", noModel,
-                   "strong search: finish every sample's end by rollouts, without a model");
+                   "strong search: finish every sample's end by rollouts, without a model (the "
+                   "default)");
   CLI::Option* modelThrowsOpt =
       app.add_option("--model-rollout-throws", modelRolloutThrows,
                      "strong search with a model: rollout throws after the sampled shot before "
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
                 << (lastStoneReply ? ", last-stone reply" : "");
       if (refineShots != 0) std::cout << ", refine " << refineShots;
       if (*model != nullptr) {
-        std::cout << ", model " << (modelFile.empty() ? "built-in" : modelFile);
+        std::cout << ", model " << modelFile;
         if (modelRolloutThrows != 0) std::cout << " after " << modelRolloutThrows << " throws";
       }
     }

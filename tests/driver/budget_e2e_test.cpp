@@ -117,13 +117,14 @@ TEST(Bench, TheSignaturesOfTodaysPlay) {
     const char* total;
     const char* signature;
   } rows[] = {
-      {"--bench --no-model", "search strong, 1000 samples, 2 threads, value match, seed 1", "10000",
+      {"--bench", "search strong, 1000 samples, 2 threads, value match, seed 1", "10000",
        "e7e46fb23a0fa976"},
       {"--bench --no-model --value points",
        "search strong, 1000 samples, 2 threads, value points, seed 1", "10000", "3cb1216454f25ef8"},
-      // The default: samples valued by the built-in model (player/models).
-      {"--bench", "search strong, 1000 samples, 2 threads, value match, model built-in, seed 1",
-       "10000", "32c7969db9ed6ead"},
+      // Samples valued by the built-in model (player/models).
+      {"--bench --model built-in",
+       "search strong, 1000 samples, 2 threads, value match, model built-in, seed 1", "10000",
+       "32c7969db9ed6ead"},
       {"--bench --search faithful", "search faithful, 100 iterations per worker, seed 1", "4000",
        "b4c275a8140db1d4"},
   };

@@ -163,4 +163,32 @@ TEST(StrongWorker, AModelValuesASampleFromTheRootSidesPointOfView) {
   EXPECT_EQ(v.points, -2.0);
 }
 
+TEST(ValueModel, TheCommittedModelLoadsAndRanksObviousPositions) {
+  // Loading runs the file's check cases: the C++ network must give the
+  // probabilities PyTorch gave for them, within 1e-5.
+  std::string error;
+  const std::optional<ValueModel> m =
+      ValueModel::fromFile(KELP_SOURCE_DIR "/player/models/value.kvm", &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_GT(m->checks(), 0);
+  auto expected = [&](const CurlingGameState& s) {
+    float f[81];
+    float p[17];
+    valueFeatures(s, f);
+    m->evaluate(f, p);
+    double e = 0.0;
+    for (int k = 0; k < 17; ++k) e += p[k] * (k - 8);
+    return e;
+  };
+  // Two own stones on the tee are worth more than an empty house and than
+  // two of the opponent's, for the side without the hammer from the middle
+  // of the end on. (For the side with the hammer the model does not yet
+  // rank them so: see player/models/README.md.)
+  for (int turn : {4, 6, 8, 10, 12}) {
+    const double own = expected(position(turn, {{BLACK, 0.0, 0.0}, {BLACK, 0.35, 0.0}}));
+    EXPECT_GT(own, expected(position(turn, {})) + 0.2) << turn;
+    EXPECT_GT(own, expected(position(turn, {{WHITE, 0.0, 0.0}, {WHITE, 0.35, 0.0}})) + 0.2) << turn;
+  }
+}
+
 }  // namespace
