@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
   std::string modelFile;
   bool noModel = false;
   int modelRolloutThrows = 0;
+  int rolloutLast = 0;
 
   CLI::App app{
       "kelp-datagen: ends played by kelp-strong's search, as training data for the value model"};
@@ -125,6 +126,10 @@ int main(int argc, char** argv) {
   CLI::Option* noModelOpt = app.add_flag("--no-model", noModel, "the search's rollouts only");
   app.add_option("--model-rollout-throws", modelRolloutThrows,
                  "rollout throws before the model values a sample")
+      ->check(CLI::Range(0, 15));
+  app.add_option("--rollout-last", rolloutLast,
+                 "samples whose shot leaves at most this many throws are rolled out, not valued "
+                 "by the model")
       ->check(CLI::Range(0, 15));
   modelOpt->excludes(noModelOpt);
   try {
@@ -148,6 +153,7 @@ int main(int argc, char** argv) {
   options.modelFile = modelFile;
   options.noModel = noModel;
   options.modelRolloutThrows = modelRolloutThrows;
+  options.rolloutLast = rolloutLast;
   std::string problem;
   const std::optional<const ValueModel*> model = Kelp::engineModel(options, &problem);
   if (!model) {
@@ -227,6 +233,7 @@ int main(int argc, char** argv) {
       {"samples", samples},
       {"model", *model == nullptr ? "none" : modelFile},
       {"model_rollout_throws", modelRolloutThrows},
+      {"rollout_last", rolloutLast},
       {"situation", "the first end of a four-end match, level; BLACK throws first"},
       {"threads", threads},
       {"seconds", seconds},

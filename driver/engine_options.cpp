@@ -40,6 +40,7 @@ std::shared_ptr<BaseAI<ThinkResult>> makeEnginePlayer(const EngineOptions& o) {
   KELP_CHECK_TEXT(model.has_value(), "the options' model was checked with engineModel");
   params.model = *model;
   params.model_rollout_throws = o.modelRolloutThrows;
+  params.rollout_last_throws = o.rolloutLast;
   return std::make_shared<StrongPlayer>(params);
 }
 

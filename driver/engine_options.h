@@ -36,6 +36,7 @@ struct EngineOptions {
   std::string modelFile;
   bool noModel = false;        // strong: rollouts to the end of every sample, whatever is built in
   int modelRolloutThrows = 0;  // strong, with a model: rollout throws before the model values
+  int rolloutLast = 0;  // strong, with a model: samples leaving this many throws or fewer roll out
 };
 
 // The model the options ask for (nullptr: rollouts), read once per process.

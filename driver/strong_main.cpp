@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   std::string modelFile;
   bool noModel = false;
   int modelRolloutThrows = 0;
+  int rolloutLast = 0;
 
   CLI::App app{"kelp-strong: a curling player for a match server, over standard input and output"};
   CLI::Option* thinkOpt = app.add_option("--think-ms", thinkMs, "milliseconds of search per GO")
@@ -120,8 +121,15 @@ int main(int argc, char** argv) {
                      "the model values the position")
           ->check(CLI::Range(0, 15))
           ->capture_default_str();
+  CLI::Option* rolloutLastOpt =
+      app.add_option("--rollout-last", rolloutLast,
+                     "strong search with a model: a sample whose shot leaves at most this many "
+                     "throws in the end is rolled out to the end, not valued by the model")
+          ->check(CLI::Range(0, 15))
+          ->capture_default_str();
   modelOpt->excludes(noModelOpt);
   modelThrowsOpt->excludes(noModelOpt);
+  rolloutLastOpt->excludes(noModelOpt);
   app.add_flag("--bench", bench,
                "decide a fixed set of positions with a fixed budget and seed (unless given), "
                "print the shots, the total samples and a signature, and exit")
@@ -182,6 +190,7 @@ int main(int argc, char** argv) {
   options.modelFile = modelFile;
   options.noModel = noModel;
   options.modelRolloutThrows = modelRolloutThrows;
+  options.rolloutLast = rolloutLast;
   // A model that cannot be read stops the program before it says anything
   // on the protocol.
   std::string problem;
@@ -204,6 +213,7 @@ int main(int argc, char** argv) {
       if (*model != nullptr) {
         std::cout << ", model " << modelFile;
         if (modelRolloutThrows != 0) std::cout << " after " << modelRolloutThrows << " throws";
+        if (rolloutLast != 0) std::cout << ", rollouts in the last " << rolloutLast << " throws";
       }
     }
     if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";

@@ -173,6 +173,11 @@ SampleValue StrongWorker::sample(const CurlingGameState& root, const CurlingMove
     rollout(s);
     return endValue(params_, root, CurlingGameState::reward(root, s));
   }
+  s.checkTurn();
+  if (s.IsFinalState() || s.getTurn() <= params_.rollout_last_throws) {
+    rollout(s);
+    return endValue(params_, root, CurlingGameState::reward(root, s));
+  }
   for (int k = 0; k < params_.model_rollout_throws; ++k) {
     s.checkTurn();
     if (s.IsFinalState()) break;

@@ -92,6 +92,11 @@ struct StrongParameters {
   // end.
   const ValueModel* model = nullptr;
   int model_rollout_throws = 0;
+  // With a model: a sample whose shot leaves at most this many throws in
+  // the end is rolled out to the end instead. The model is least accurate
+  // in the end's last throws, where what is left is most often decided by
+  // one precise stone, and rollouts are cheapest there.
+  int rollout_last_throws = 0;
 };
 
 // Variants per refined shot: the line moved by REFINE_LINE each way, the

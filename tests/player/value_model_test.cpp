@@ -152,7 +152,16 @@ TEST(StrongWorker, AModelValuesASampleFromTheRootSidesPointOfView) {
   p.model_rollout_throws = 15;
   const SampleValue all = StrongWorker(p, 3).sample(s, tee.move.move_state);
   p.model = nullptr;
-  EXPECT_EQ(StrongWorker(p, 3).sample(s, tee.move.move_state).points, all.points);
+  const double rolledOut = StrongWorker(p, 3).sample(s, tee.move.move_state).points;
+  EXPECT_EQ(rolledOut, all.points);
+  // A shot that leaves five throws, with rollouts for the last five: no model.
+  p.model = &m;
+  p.model_rollout_throws = 0;
+  p.rollout_last_throws = 5;
+  EXPECT_EQ(StrongWorker(p, 3).sample(s, tee.move.move_state).points, rolledOut);
+  p.rollout_last_throws = 4;
+  EXPECT_EQ(StrongWorker(p, 3).sample(s, tee.move.move_state).points, -2.0);
+  p.rollout_last_throws = 0;
   // By the win table: the chance after the end the model expects.
   p.model = &m;
   p.model_rollout_throws = 0;
