@@ -23,6 +23,7 @@
 
 #include "driver/engine_options.h"
 #include "driver/npy.h"
+#include "driver/program_options.h"
 #include "kelpsimulator/check.h"
 #include "kelpsimulator/random.h"
 #include "kelpsimulator/trajectory.h"
@@ -103,10 +104,9 @@ int main(int argc, char** argv) {
   uint64_t samples = 32;
   int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::string out;
-  std::string modelFile;
-  bool noModel = false;
-  int modelRolloutThrows = 0;
-  int rolloutLast = 0;
+  Kelp::EngineOptions options;
+  options.search = "strong";
+  options.threads = 1;  // one search thread per end; the ends run side by side
 
   CLI::App app{
       "kelp-datagen: ends played by kelp-strong's search, as training data for the value model"};
@@ -120,40 +120,21 @@ int main(int argc, char** argv) {
   app.add_option("--threads", threads, "ends played side by side (default: the machine's cores)")
       ->check(CLI::Range(1, 256));
   app.add_option("--out", out, "the directory of the data; it must be absent or empty")->required();
-  CLI::Option* modelOpt =
-      app.add_option("--model", modelFile,
-                     "value model file of the search, or 'built-in' (default: none, rollouts)");
-  CLI::Option* noModelOpt = app.add_flag("--no-model", noModel, "the search's rollouts only");
-  app.add_option("--model-rollout-throws", modelRolloutThrows,
-                 "rollout throws before the model values a sample")
-      ->check(CLI::Range(0, 15));
-  app.add_option("--rollout-last", rolloutLast,
-                 "samples whose shot leaves at most this many throws are rolled out, not valued "
-                 "by the model")
-      ->check(CLI::Range(0, 15));
-  modelOpt->excludes(noModelOpt);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "kelp-datagen: " << e.what() << "\n\n" << app.help();
-    return USAGE;
-  }
+  Kelp::addModelOptions(
+      app, options,
+      {"value model file of the search, or 'built-in' (default: none, rollouts)",
+       "the search's rollouts only", "rollout throws before the model values a sample",
+       "samples whose shot leaves at most this many throws are rolled out, not valued by the "
+       "model"});
+  if (const std::optional<int> exit =
+          Kelp::parseCommandLine(app, argc, argv, "kelp-datagen", USAGE))
+    return *exit;
   if (seed > UINT64_MAX - ends) {
     std::cerr << "kelp-datagen: --seed + --ends overflows\n";
     return USAGE;
   }
 
-  Kelp::EngineOptions options;
-  options.search = "strong";
-  options.threads = 1;  // one search thread per end; the ends run side by side
   options.samples = samples;
-  options.modelFile = modelFile;
-  options.noModel = noModel;
-  options.modelRolloutThrows = modelRolloutThrows;
-  options.rolloutLast = rolloutLast;
   std::string problem;
   const std::optional<const ValueModel*> model = Kelp::engineModel(options, &problem);
   if (!model) {
@@ -231,9 +212,9 @@ int main(int argc, char** argv) {
       {"ends", ends},
       {"positions", n},
       {"samples", samples},
-      {"model", *model == nullptr ? "none" : modelFile},
-      {"model_rollout_throws", modelRolloutThrows},
-      {"rollout_last", rolloutLast},
+      {"model", *model == nullptr ? "none" : options.modelFile},
+      {"model_rollout_throws", options.modelRolloutThrows},
+      {"rollout_last", options.rolloutLast},
       {"situation", "the first end of a four-end match, level; BLACK throws first"},
       {"threads", threads},
       {"seconds", seconds},

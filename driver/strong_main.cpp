@@ -17,6 +17,7 @@
 #include "driver/engine_options.h"
 #include "driver/game_commands.h"
 #include "driver/io.h"
+#include "driver/program_options.h"
 #include "driver/strong_bench.h"
 #include "kelpsimulator/field.h"
 #include "kelpsimulator/trajectory.h"
@@ -47,10 +48,7 @@ int main(int argc, char** argv) {
   uint32_t iterations = 0;
   int64_t seed = -1;
   bool bench = false;
-  std::string modelFile;
-  bool noModel = false;
-  int modelRolloutThrows = 0;
-  int rolloutLast = 0;
+  Kelp::EngineOptions options;
 
   CLI::App app{"kelp-strong: a curling player for a match server, over standard input and output"};
   CLI::Option* thinkOpt = app.add_option("--think-ms", thinkMs, "milliseconds of search per GO")
@@ -107,44 +105,25 @@ int main(int argc, char** argv) {
                      "GO from the clock); with a budget, a decision is then the same on any "
                      "machine under any load")
           ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
-  CLI::Option* modelOpt = app.add_option(
-      "--model", modelFile,
-      "strong search: value the positions its samples stop at by this model file, or by the "
-      "program's own with 'built-in' (default: no model, rollouts to the end)");
-  CLI::Option* noModelOpt =
-      app.add_flag("--no-model", noModel,
-                   "strong search: finish every sample's end by rollouts, without a model (the "
-                   "default)");
-  CLI::Option* modelThrowsOpt =
-      app.add_option("--model-rollout-throws", modelRolloutThrows,
-                     "strong search with a model: rollout throws after the sampled shot before "
-                     "the model values the position")
-          ->check(CLI::Range(0, 15))
-          ->capture_default_str();
-  CLI::Option* rolloutLastOpt =
-      app.add_option("--rollout-last", rolloutLast,
-                     "strong search with a model: a sample whose shot leaves at most this many "
-                     "throws in the end is rolled out to the end, not valued by the model")
-          ->check(CLI::Range(0, 15))
-          ->capture_default_str();
-  modelOpt->excludes(noModelOpt);
-  modelThrowsOpt->excludes(noModelOpt);
-  rolloutLastOpt->excludes(noModelOpt);
+  const Kelp::ModelOptions modelOpts = Kelp::addModelOptions(
+      app, options,
+      {"strong search: value the positions its samples stop at by this model file, or by the "
+       "program's own with 'built-in' (default: no model, rollouts to the end)",
+       "strong search: finish every sample's end by rollouts, without a model (the default)",
+       "strong search with a model: rollout throws after the sampled shot before the model "
+       "values the position",
+       "strong search with a model: a sample whose shot leaves at most this many throws in the "
+       "end is rolled out to the end, not valued by the model"});
+  modelOpts.rolloutThrows->capture_default_str()->excludes(modelOpts.noModel);
+  modelOpts.rolloutLast->capture_default_str()->excludes(modelOpts.noModel);
   app.add_flag("--bench", bench,
                "decide a fixed set of positions with a fixed budget and seed (unless given), "
                "print the shots, the total samples and a signature, and exit")
       ->excludes(thinkOpt);
   samplesOpt->excludes(thinkOpt)->excludes(iterationsOpt);
   iterationsOpt->excludes(thinkOpt);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "kelp-strong: " << e.what() << "\n\n" << app.help();
-    return USAGE;
-  }
+  if (const std::optional<int> exit = Kelp::parseCommandLine(app, argc, argv, "kelp-strong", USAGE))
+    return *exit;
 
   // A budget belongs to one search: say so rather than ignore it.
   if (samplesOpt->count() != 0 && search != "strong") {
@@ -158,7 +137,8 @@ int main(int argc, char** argv) {
                  "--last-stone-reply and --refine are the strong search's (--search strong)\n";
     return USAGE;
   }
-  if ((modelOpt->count() != 0 || noModelOpt->count() != 0 || modelThrowsOpt->count() != 0) &&
+  if ((modelOpts.model->count() != 0 || modelOpts.noModel->count() != 0 ||
+       modelOpts.rolloutThrows->count() != 0) &&
       search != "strong") {
     std::cerr << "kelp-strong: --model, --no-model and --model-rollout-throws are the strong "
                  "search's (--search strong)\n";
@@ -175,7 +155,6 @@ int main(int argc, char** argv) {
     if (search == "strong" && samples == 0) samples = BENCH_SAMPLES;
     if (search == "faithful" && iterations == 0) iterations = BENCH_ITERATIONS;
   }
-  Kelp::EngineOptions options;
   options.search = search;
   options.thinkMs = thinkMs;
   options.threads = threads;
@@ -187,10 +166,6 @@ int main(int argc, char** argv) {
   options.fixedExploration = fixedExploration;
   options.lastStoneReply = lastStoneReply;
   options.refineShots = refineShots;
-  options.modelFile = modelFile;
-  options.noModel = noModel;
-  options.modelRolloutThrows = modelRolloutThrows;
-  options.rolloutLast = rolloutLast;
   // A model that cannot be read stops the program before it says anything
   // on the protocol.
   std::string problem;
@@ -211,9 +186,11 @@ int main(int argc, char** argv) {
                 << (lastStoneReply ? ", last-stone reply" : "");
       if (refineShots != 0) std::cout << ", refine " << refineShots;
       if (*model != nullptr) {
-        std::cout << ", model " << modelFile;
-        if (modelRolloutThrows != 0) std::cout << " after " << modelRolloutThrows << " throws";
-        if (rolloutLast != 0) std::cout << ", rollouts in the last " << rolloutLast << " throws";
+        std::cout << ", model " << options.modelFile;
+        if (options.modelRolloutThrows != 0)
+          std::cout << " after " << options.modelRolloutThrows << " throws";
+        if (options.rolloutLast != 0)
+          std::cout << ", rollouts in the last " << options.rolloutLast << " throws";
       }
     }
     if (search == "faithful") std::cout << ", " << iterations << " iterations per worker";
