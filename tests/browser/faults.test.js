@@ -2,14 +2,10 @@
 // malformed and forfeited turns, a free-guard-zone foul, an interrupted
 // match and one with no throw at all.
 'use strict';
-const { test, before, after } = require('node:test');
+const { test } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const k = require('./support');
-
-let browser;
-before(async () => { if (!k.chromiumMissing) browser = await k.launch(); });
-after(() => browser && browser.close());
 
 test('late, malformed and forfeited turns and a foul are told in words', { skip: k.chromiumMissing }, async () => {
   const dir = k.outDir('faults');
@@ -19,7 +15,7 @@ test('late, malformed and forfeited turns and a foul are told in words', { skip:
   const r = await k.referee(['--throws', '8', '--timeout', '3', '--no-pictures', '--out', dir,
     `${k.FAKE} --script ok,late:4.5,garbage,exit`, `${k.FAKE} --script ok`]);
   assert.equal(r.code, 1, r.output);
-  const { page, seen } = await k.watchedPage(browser, k.pageUrl(dir, 'match.html', '#end=0&shot=0'));
+  const { page, seen } = await k.watchedPage(k.pageUrl(dir, 'match.html', '#end=0&shot=0'));
   const statuses = [];
   for (let i = 0; i < 8; i++, await page.keyboard.press('ArrowRight')) statuses.push((await k.shown(page)).status);
   assert.deepEqual(statuses, ['ok', 'ok', 'late: no reply within 3 s, the turn is forfeited', 'ok',
@@ -49,7 +45,7 @@ test('an interrupted match, and one with no throw, say so', { skip: k.chromiumMi
   await k.until('three throws', () => fs.existsSync(`${dir}/record.jsonl.part`) && fs.readFileSync(`${dir}/record.jsonl.part`, 'utf8').split('\n').length > 3);
   run.child.kill('SIGINT');
   assert.equal((await run.done).code, 130);
-  const { page, seen } = await k.watchedPage(browser, k.pageUrl(dir, 'match.html'));
+  const { page, seen } = await k.watchedPage(k.pageUrl(dir, 'match.html'));
   assert.match((await k.shown(page)).state, /^Interrupted after \d+ throws: the referee was stopped before the match ended; it has no result\./);
   await k.sleep(3000);
   assert.equal(seen.loads, 1, 'no reload: the match is over');

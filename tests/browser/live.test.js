@@ -1,14 +1,10 @@
 // The page of a match still being played follows it, stays where the user
 // stepped back to, and stops reloading once the match has ended.
 'use strict';
-const { test, before, after } = require('node:test');
+const { test } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const k = require('./support');
-
-let browser;
-before(async () => { if (!k.chromiumMissing) browser = await k.launch(); });
-after(() => browser && browser.close());
 
 const throwsShown = (page) => k.settled(page, () => (document.querySelector('#slider:not([disabled])') ? Number(document.getElementById('slider').max) + 1 : 0));
 
@@ -18,7 +14,7 @@ test('a live page follows the match and stops reloading at its end', { skip: k.c
   const run = k.startReferee(['--ends', '2', '--out', dir, '--no-pictures', engine, engine]);
   await k.until('the page', () => fs.existsSync(`${dir}/match.html`));
   const url = k.pageUrl(dir, 'match.html');
-  const { page, seen } = await k.watchedPage(browser, url);
+  const { page, seen } = await k.watchedPage(url);
   const first = await k.until('a throw', async () => (await throwsShown(page)) >= 2 && (await throwsShown(page)));
   assert.match((await k.shown(page)).state, /^Live: /);
   // The count and the shown throw read between two reloads: a reload

@@ -1,20 +1,18 @@
 // A real match page, played by the referee with the built engines, opened
 // from the folder and stepped through as a user would.
 'use strict';
-const { test, before, after } = require('node:test');
+const { test, before } = require('node:test');
 const assert = require('node:assert/strict');
 const k = require('./support');
 
-let browser, dir, record;
+let dir, record;
 before(async () => {
   if (k.chromiumMissing) return;
   dir = k.outDir('match');
   const r = await k.referee(['--ends', '2', '--seed', '11', '--no-pictures', '--out', dir, k.STRONG, k.GREEDY]);
   assert.equal(r.code, 0, r.output);
   record = k.records(dir);
-  browser = await k.launch();
 });
-after(() => browser && browser.close());
 
 // What the page must show for throw i of the record.
 async function expectThrow(page, i) {
@@ -32,7 +30,7 @@ async function expectThrow(page, i) {
 test('a match page steps by keys, buttons, slider and play, as record.jsonl has it', { skip: k.chromiumMissing }, async () => {
   assert.equal(record.length, 32);
   const url = k.pageUrl(dir, 'match.html');
-  const { page, seen } = await k.watchedPage(browser, url);
+  const { page, seen } = await k.watchedPage(url);
   await expectThrow(page, 31);
   assert.match((await k.shown(page)).state, /^Finished: /);
   assert.match(await page.$eval('#throw', (d) => d.textContent), /time\d+\.\d{3} sstatusok/);

@@ -1,15 +1,10 @@
 // The page of a series: its figures as series.json has them, the Elo chart
 // over the games, and a table whose links open each game's match page.
 'use strict';
-const { test, after } = require('node:test');
+const { test } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const k = require('./support');
-
-// Closed after the test whatever happens in it: an open browser keeps node,
-// and so the test run, alive.
-let browser;
-after(() => browser && browser.close());
 
 test('a series page shows series.json, the chart and links to every game', { skip: k.chromiumMissing }, async () => {
   const dir = k.outDir('series');
@@ -17,9 +12,8 @@ test('a series page shows series.json, the chart and links to every game', { ski
     `${k.FAKE} --script ok`, `${k.FAKE} --script ok`]);
   assert.equal(r.code, 0, r.output);
   const series = JSON.parse(fs.readFileSync(`${dir}/series.json`, 'utf8'));
-  browser = await k.launch();
   const url = k.pageUrl(dir, 'series.html');
-  const { page, seen } = await k.watchedPage(browser, url);
+  const { page, seen } = await k.watchedPage(url);
   const figures = Object.fromEntries(await page.$$eval('.figure', (fs) => fs.map((f) => [f.id, f.querySelector('.value').textContent])));
   assert.deepEqual([figures.games, figures.wdl, figures.forfeits, figures.sprt], [`${series.games_played} / 6`,
     `${series.wins} – ${series.draws} – ${series.losses}`, String(series.forfeits), series.sprt.decision]);

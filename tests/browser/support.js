@@ -45,10 +45,15 @@ async function until(what, test, ms = 60000) {
   }
 }
 
-const launch = () => require('puppeteer-core').launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox'] });
+// One browser for a test file, started by its first page and closed after
+// the file's tests whatever happens in them: an open browser keeps node, and
+// so the test run, alive.
+let browser;
+require('node:test').after(() => browser && browser.then((b) => b.close()));
 
-async function watchedPage(browser, url) {
-  const page = await browser.newPage();
+async function watchedPage(url) {
+  browser ??= require('puppeteer-core').launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox'] });
+  const page = await (await browser).newPage();
   await page.setViewport({ width: 1200, height: 1000 });
   const seen = { errors: [], dialogs: [], requests: [], loads: 0 };
   page.on('console', (m) => { if (m.type() === 'error') seen.errors.push(m.text()); });
@@ -96,5 +101,5 @@ const shown = (page) => settled(page, () => ({
 
 module.exports = {
   FAKE, STRONG, GREEDY, chromiumMissing, outDir, startReferee, referee, records, pageUrl, sleep, until,
-  launch, watchedPage, clean, settled, shown,
+  watchedPage, clean, settled, shown,
 };
