@@ -13,8 +13,8 @@ test('a hostile engine\'s name and replies show as text and run nothing', { skip
   const name = '<img src=x onerror=alert(3)>';
   fs.rmSync(`${dir}-bin`, { recursive: true, force: true });
   fs.mkdirSync(`${dir}-bin`);
-  fs.symlinkSync(path.join(__dirname, 'hostile_engine.py'), `${dir}-bin/${name}`);
-  assert.equal((await k.referee(['--throws', '6', '--no-pictures', '--out', dir, `'${dir}-bin/${name}'`, k.GREEDY])).code, 1);
+  fs.symlinkSync(path.join(__dirname, '..', 'referee', 'fake_engine.py'), `${dir}-bin/${name}`);
+  assert.equal((await k.referee(['--throws', '6', '--no-pictures', '--out', dir, `'${dir}-bin/${name}' --script hostile`, k.GREEDY])).code, 1);
   const record = k.records(dir);
   const { page, seen } = await k.watchedPage(k.pageUrl(dir, 'match.html', '#end=0&shot=0'));
   const replies = [];

@@ -36,17 +36,13 @@ std::string play(const std::string& args, const std::vector<std::string>& record
   EXPECT_TRUE(kelp.readUntil("READYOK", TIMEOUT));
   std::string out;
   for (const std::string& r : records) {
-    for (const std::string& m : KelpTest::split(r, '\0')) EXPECT_TRUE(kelp.send(m + '\0'));
+    KelpTest::sendEach(kelp, r);
     EXPECT_TRUE(kelp.send("GO"));
     out += kelp.readUntil("BESTSHOT ", TIMEOUT).value_or("none");
     // The reply is one write, without a line end.
     out += kelp.readAvailable(milliseconds(300)) + "|";
   }
-  kelp.closeStdin();
-  out += kelp.readAll(TIMEOUT).value_or("none");
-  const auto status = kelp.wait(TIMEOUT);
-  EXPECT_TRUE(status && status->exited && status->code == 0) << args;
-  return out;
+  return out + KelpTest::expectCleanEnd(kelp, TIMEOUT);
 }
 
 // Each GO's Count: the first field of the diagnostic line before its reply.

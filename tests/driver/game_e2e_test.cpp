@@ -89,24 +89,8 @@ int openLogFiles(pid_t pid) {
   return n;
 }
 
-// Sends the zero-terminated messages of `messages` one write each.
-void sendEach(ChildProcess& kelp, const std::string& messages) {
-  for (const std::string& m : KelpTest::split(messages, '\0')) ASSERT_TRUE(kelp.send(m + '\0'));
-}
-
 void exchange(ChildProcess& kelp, const std::string& message, const std::string& expected) {
-  ASSERT_TRUE(kelp.send(message));
-  EXPECT_EQ(kelp.readExactly(expected.size(), TIMEOUT), expected) << message;
-}
-
-// Closes the input and expects a quiet exit with status 0, after `rest` on
-// standard output.
-void expectCleanEnd(ChildProcess& kelp, const std::string& rest, const std::string& err = "") {
-  kelp.closeStdin();
-  EXPECT_EQ(kelp.readAll(TIMEOUT), rest);
-  const auto status = kelp.wait(TIMEOUT);
-  EXPECT_TRUE(status && status->exited && status->code == 0);
-  EXPECT_EQ(kelp.stderrText(), err);
+  KelpTest::exchange(kelp, message, expected, TIMEOUT);
 }
 
 // The reply for a shot: the shot vector in the record frame. std::to_string
@@ -148,7 +132,7 @@ std::tuple<std::string, std::string, double> askGo(ChildProcess& kelp) {
 // given headers: a comma, then Count, Size, shot, label, mean, sum, playouts.
 void expectGo(ChildProcess& kelp, const std::string& r, const std::string& headers,
               double minSeconds) {
-  sendEach(kelp, r);
+  KelpTest::sendEach(kelp, r);
   const auto [line, reply, seconds] = askGo(kelp);
   ASSERT_EQ(line.substr(0, headers.size() + 1), headers + ",");
   const std::vector<std::string> f = KelpTest::split(line.substr(headers.size() + 1), ',');
@@ -196,7 +180,7 @@ TEST_P(Game, ScriptedGameOverThePipes) {
   // Mid-end, both colours in play; asked twice on the unchanged record.
   for (int i = 0; i < 2; ++i) expectGo(kelp, MID, "", GetParam().minSeconds);
 
-  sendEach(kelp, "SCORE 1\0TOTALSCORE 1 0\0GAMEOVER\0GAMEOVER\0"s);
+  KelpTest::sendEach(kelp, "SCORE 1\0TOTALSCORE 1 0\0GAMEOVER\0GAMEOVER\0"s);
   // Nothing printed by any of them (the unknown word shows they were taken);
   // the file was closed by the first, never written.
   exchange(kelp, "FOO", FOO_REPLY);
@@ -204,7 +188,7 @@ TEST_P(Game, ScriptedGameOverThePipes) {
   EXPECT_EQ(KelpTest::readFile(shotLog), "kept");
   exchange(kelp, "ISREADY", "READYOK");
   // The third header is still buffered; it comes out when kelp ends.
-  expectCleanEnd(kelp, HEADER);
+  EXPECT_EQ(KelpTest::expectCleanEnd(kelp, TIMEOUT), HEADER);
 }
 
 // What the server never sends, or a sheet that cannot be written: kelp says
@@ -231,7 +215,7 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
        "illegal number of stones( BLACK3t14 )"},
   };
   for (const auto& [messages, problem] : cases) {
-    sendEach(kelp, messages);
+    KelpTest::sendEach(kelp, messages);
     const auto [before, reply, seconds] = askGo(kelp);
     // The first GO's line follows the header.
     const std::string line = before.substr(before.rfind(HEADER, 0) == 0 ? HEADER.size() : 0);
@@ -242,7 +226,7 @@ TEST_P(Game, FaultsStillGetAnAnswer) {
   }
   // Still running and reading; only the log failure went to standard error.
   exchange(kelp, "FOO", FOO_REPLY);
-  expectCleanEnd(kelp, "", err);
+  EXPECT_EQ(KelpTest::expectCleanEnd(kelp, TIMEOUT, err), "");
 }
 
 // A match server starts kelp-strong without arguments: it then takes kelp's
@@ -252,7 +236,7 @@ TEST(StrongGame, WithoutArgumentsItThinksTheFullTime) {
   ChildProcess kelp = start({"", "kelp-strong", "", "", 0.0}, dir);
   exchange(kelp, "ISREADY", "READYOK");
   expectGo(kelp, MID, HEADER, 4.5);
-  expectCleanEnd(kelp, "");
+  EXPECT_EQ(KelpTest::expectCleanEnd(kelp, TIMEOUT), "");
 }
 
 }  // namespace

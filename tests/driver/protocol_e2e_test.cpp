@@ -27,10 +27,8 @@ std::string illegal(const std::string& words, const std::string& raw) {
 // Each engine as a match server starts it: no arguments.
 class Protocol : public ::testing::TestWithParam<const char*> {
  protected:
-  // Sends one message and expects exactly `expected` back.
   void exchange(const std::string& message, const std::string& expected) {
-    ASSERT_TRUE(kelp_.send(message));
-    EXPECT_EQ(kelp_.readExactly(expected.size(), TIMEOUT), expected) << message;
+    KelpTest::exchange(kelp_, message, expected, TIMEOUT);
   }
   ChildProcess kelp_{std::string(KELP_BINARY_DIR "/") + GetParam()};
 };
@@ -74,14 +72,8 @@ TEST_P(Protocol, RepliesToEveryMessage) {
                          "TOTALSCORE 3 2\0SETSTATE 0 1 8 0\0SCORE 2\0NEWGAME\0ShowAll\0FOO"s));
   EXPECT_EQ(kelp_.readUntil("\nFOO\n", TIMEOUT), illegal("FOO ", "FOO"));
   // Then a prompt, quiet exit with status 0 and no output beyond what was
-  // read already: a loop that kept reading after end of input would never
-  // exit.
-  kelp_.closeStdin();
-  const auto status = kelp_.wait(TIMEOUT);
-  ASSERT_TRUE(status) << "kelp did not end after its input closed";
-  EXPECT_TRUE(status->exited && status->code == 0);
-  EXPECT_EQ(kelp_.readAll(TIMEOUT), "");
-  EXPECT_EQ(kelp_.stderrText(), "");
+  // read already.
+  EXPECT_EQ(KelpTest::expectCleanEnd(kelp_, TIMEOUT), "");
 }
 
 TEST_P(Protocol, ClosedOutputEndsTheProgramQuietly) {

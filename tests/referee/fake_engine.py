@@ -14,6 +14,9 @@ and answers GO by a script, one entry per GO (the last one repeats):
   tail        "BESTSHOT vx vy 0" in one write, 5 ms later a line "1 ..."
   flood:T:MB  MB megabytes of the token T, then the tee draw
   forkexit    forks a child that keeps the pipes and ignores SIGTERM, exits
+  hostile     in turn, replies meant to break a page: markup, script, a
+              script element's end, bytes that are not UTF-8 and the line
+              separators JavaScript once read as line ends
 With --exit-every K --counter FILE it counts its starts in FILE and exits at
 once, before reading anything, on every K-th start: an engine that dies in
 some games of a series. --pids FILE appends its pid (and a forked child's)
@@ -31,6 +34,11 @@ import sys
 import time
 
 THROW_Y = -36.399999499320984
+HOSTILE = [
+    b"BESTSHOT </script><script>alert(1)</script>",
+    b"BESTSHOT <img src=x onerror=alert(2)>",
+    b"BESTSHOT \xff\xfe not utf-8 \xe2\x80\xa8 \xe2\x80\xa9 & <!-- -->",
+]
 
 
 def shot_for_target(x, y, spin):
@@ -119,6 +127,8 @@ def main():
                 os.write(1, best(x, y).encode())
             elif kind == "garbage":
                 os.write(1, b"BESTSHOT left right 0")
+            elif kind == "hostile":
+                os.write(1, HOSTILE[(gos - 1) % len(HOSTILE)] + b"\n")
             elif kind == "late":
                 time.sleep(float(arg))
                 os.write(1, best(0.0, 0.0).encode())

@@ -1,6 +1,7 @@
 #include "support/process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -15,6 +16,7 @@
 
 #include "referee/spawn.h"
 #include "support/tempdir.h"
+#include "support/text.h"
 
 namespace KelpTest {
 namespace {
@@ -149,6 +151,27 @@ std::optional<ExitStatus> ChildProcess::wait(milliseconds timeout) {
   // What it wrote to standard error just before it ended is still in the pipe.
   while (status_ && err_fd_ >= 0 && pump(Clock::now() + milliseconds(100), false)) continue;
   return status_;
+}
+
+void sendEach(ChildProcess& p, const std::string& messages) {
+  for (const std::string& m : split(messages, '\0')) ASSERT_TRUE(p.send(m + '\0'));
+}
+
+void exchange(ChildProcess& p, const std::string& message, const std::string& expected,
+              milliseconds timeout) {
+  ASSERT_TRUE(p.send(message));
+  EXPECT_EQ(p.readExactly(expected.size(), timeout), expected) << message;
+}
+
+std::string expectCleanEnd(ChildProcess& p, milliseconds timeout, const std::string& err) {
+  p.closeStdin();
+  // Read to the end first: a loop that kept reading after the end of its
+  // input would never close its output.
+  const std::string out = p.readAll(timeout).value_or("(no end of output)");
+  const auto status = p.wait(timeout);
+  EXPECT_TRUE(status && status->exited && status->code == 0);
+  EXPECT_EQ(p.stderrText(), err);
+  return out;
 }
 
 Outcome runToEnd(const std::string& program, const std::vector<std::string>& args,

@@ -83,6 +83,16 @@ class ChildProcess {
   std::optional<ExitStatus> status_;
 };
 
+// As a match server talks to an engine. Sends each zero-terminated message
+// of `messages` in a write of its own.
+void sendEach(ChildProcess& p, const std::string& messages);
+// Sends one message and expects exactly `expected` back.
+void exchange(ChildProcess& p, const std::string& message, const std::string& expected,
+              milliseconds timeout);
+// Closes the input and expects a quiet end by itself with status 0 and `err`
+// on standard error; returns what came on standard output meanwhile.
+std::string expectCleanEnd(ChildProcess& p, milliseconds timeout, const std::string& err = "");
+
 // Runs a program to its end: exit code (-1 when it did not exit normally)
 // and its standard output followed by its standard error.
 struct Outcome {
