@@ -79,7 +79,7 @@ TEST(Pictures, ShowTheRecordedStonesAndTheThrownStonesPath) {
   }
   const std::vector<json> rec = KelpTest::jsonLines(dir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 6u);
-  for (int shot : {1, 5}) {  // decoding in the probe is slow; two throws suffice
+  for (int shot : {1, 5}) {  // B in the house, and B short of the drawn part
     const json pic = probeSvg(fmt::format("{}/end00-shot{:02}.svg", dir, shot));
     expectMatchesRecord(pic, rec[shot]["stones"]);
     EXPECT_GE(pic["paths"].size(), 1u) << "the thrown stone's path, shot " << shot;
