@@ -163,8 +163,6 @@ TEST(StrongWorker, AModelValuesASampleFromTheRootSidesPointOfView) {
   EXPECT_EQ(StrongWorker(p, 3).sample(s, tee.move.move_state).points, -2.0);
   p.rollout_last_throws = 0;
   // By the win table: the chance after the end the model expects.
-  p.model = &m;
-  p.model_rollout_throws = 0;
   p.win_table = &measuredWinTable();
   p.match = {0, true, 2};
   const SampleValue v = StrongWorker(p, 3).sample(s, tee.move.move_state);
