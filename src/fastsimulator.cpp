@@ -426,7 +426,7 @@ int simulate(ThinkBoard& out, FSBoard& fsb) {
   FSBoard& b = fsb;
   b.events = 0;
   for (;;) {
-    KELP_CHECK_TEXT(b.plausible() || b.exam(), "pbd->exam()");
+    KELP_CHECK_TEXT(b.plausible() || b.exam(), "b.exam()");
     if (b.events > EVENT_LIMIT) return exactFallback(b, out, SIM_STEP);
     if (b.awakes.empty()) break;
     const NextEvent next = findNextEvent(b);

@@ -81,7 +81,7 @@ async function settled(page, fn) {
       await page.waitForSelector('#state');
       return await page.evaluate(fn);
     } catch (e) {
-      if (tries > 50 || !/context|navigat|detached/i.test(e.message)) throw e;
+      if (tries > 50 || !/context|navigat|detached|does not belong to the document/i.test(e.message)) throw e;
       await sleep(100);
     }
   }
