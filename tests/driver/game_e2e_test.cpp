@@ -30,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using KelpTest::ChildProcess;
+using KelpTest::exchange;
 using KelpTest::TempDir;
 using std::chrono::milliseconds;
 
@@ -87,10 +88,6 @@ int openLogFiles(pid_t pid) {
   for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
     n += fs::read_symlink(e.path(), ec).filename() == "shot.txt" && !ec;
   return n;
-}
-
-void exchange(ChildProcess& kelp, const std::string& message, const std::string& expected) {
-  KelpTest::exchange(kelp, message, expected, TIMEOUT);
 }
 
 // The reply for a shot: the shot vector in the record frame. std::to_string

@@ -31,11 +31,6 @@ MatchConfig config(const std::string& name, std::vector<std::string> a, std::vec
   return c;
 }
 
-MatchResult play(const MatchConfig& c) {
-  Match match(c, nullptr);
-  return match.run();
-}
-
 TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   // A draws to the tee, B wide and short: A scores end 0, so it throws first
   // in end 1 too.
@@ -44,7 +39,7 @@ TEST(Match, EveryMessageArrivesAloneAndInTheServersOrder) {
   c.commands = {fake("ok", " --record " + reads[0]),
                 fake("draw:1.6:-5.0", " --record " + reads[1])};
   c.ends = 2;
-  const MatchResult result = play(c);
+  const MatchResult result = Match(c, nullptr).run();
   EXPECT_EQ(exitStatus(result), 0);
   const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_TRUE(rec.size() == 32u && result.ends.size() == 2u);
@@ -87,7 +82,7 @@ TEST(Match, EngineFaultsAreRecordedAndTheMatchGoesOn) {
   // deadline, and B's next GO, which waits for it, 2 s before its own.
   c.timeout = 4.0;
   c.maxThrows = 8;
-  const MatchResult result = play(c);
+  const MatchResult result = Match(c, nullptr).run();
   EXPECT_TRUE(result.completed && exitStatus(result) == 1);
   const std::vector<json> rec = jsonLines(c.outDir + "/record.jsonl");
   ASSERT_EQ(rec.size(), 8u);
@@ -144,7 +139,7 @@ TEST(Match, SilentAndHostileEnginesCostTheirTurnsAndAreEndedWithAllTheyStarted) 
     c.readyTimeout = 15.0;
     c.exitGrace = 0.5;
     const auto start = std::chrono::steady_clock::now();
-    const MatchResult result = play(c);
+    const MatchResult result = Match(c, nullptr).run();
     // Loose, so that a loaded machine cannot fail it.
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 40.0)
         << k.name << ": a silent engine costs its timeouts and the exit grace, no more";

@@ -1,5 +1,4 @@
 #include "referee/series.h"
-#include "referee/series_files.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -7,6 +6,7 @@
 #include <filesystem>
 
 #include "referee/resume.h"
+#include "referee/series_files.h"
 #include "referee_run.h"
 
 namespace Kelp::Referee {
@@ -33,11 +33,6 @@ SeriesConfig config(const std::string& name, std::vector<std::string> a, std::ve
   return c;
 }
 
-SeriesResult play(const SeriesConfig& c) {
-  Series series(c, nullptr);
-  return series.run();
-}
-
 std::vector<json> recordOf(const SeriesConfig& c, int game) {
   return KelpTest::jsonLines(fmt::format("{}/game-{:03}/record.jsonl", c.match.outDir, game));
 }
@@ -49,7 +44,7 @@ std::vector<json> recordOf(const SeriesConfig& c, int game) {
 TEST(Series, SprtStopsTheLopsidedPairEarly) {
   SeriesConfig c = config("sprt", TEE, THROUGH, 80);
   c.sprt = SprtSettings{0.0, 200.0, 0.05, 0.05};
-  const SeriesResult r = play(c);
+  const SeriesResult r = Series(c, nullptr).run();
   ASSERT_TRUE(r.error.empty()) << r.error;
   // The test reads the pairs in order: it decides where their counts first
   // do, at the second game of a pair.
@@ -82,7 +77,7 @@ TEST(Series, PairsShareTheirSeedSwapTheOrderOfPlayAndConcurrencyChangesNothing) 
   SeriesConfig c = config("pairs", TEE, THROUGH, 4), one = config("pairs-1", TEE, THROUGH, 4);
   c.seed = one.seed = 77;
   one.concurrency = 1;
-  const SeriesResult r = play(c);
+  const SeriesResult r = Series(c, nullptr).run();
   ASSERT_EQ(r.games.size(), 4u);
   for (int i = 0; i < 4; ++i) {
     const GameResult& g = r.games[i];
@@ -109,7 +104,7 @@ TEST(Series, PairsShareTheirSeedSwapTheOrderOfPlayAndConcurrencyChangesNothing) 
   EXPECT_EQ(r.games[1].total[r.games[1].ends[0].side], score["points"]);
 
   // One worker plays the same games.
-  EXPECT_EQ(seriesJson(one, play(one))["games"], seriesJson(c, r)["games"]);
+  EXPECT_EQ(seriesJson(one, Series(one, nullptr).run())["games"], seriesJson(c, r)["games"]);
   for (int g = 1; g <= 4; ++g) EXPECT_EQ(recordOf(one, g), recordOf(c, g)) << g;
 }
 
@@ -170,7 +165,7 @@ TEST(Series, AnEngineThatDiesInSomeGamesForfeitsThemAndTheSeriesGoesOn) {
   // with the hammer), but dies at once on every second start.
   c.match.commands[1] =
       KelpTest::words(KelpTest::FAKE + " --script draw:0:4 --exit-every 2 --counter " + counter);
-  const SeriesResult r = play(c);
+  const SeriesResult r = Series(c, nullptr).run();
   ASSERT_TRUE(r.error.empty()) << r.error;
   ASSERT_EQ(r.games.size(), 4u);
   for (const GameResult& g : r.games) {

@@ -88,7 +88,7 @@ class ChildProcess {
 void sendEach(ChildProcess& p, const std::string& messages);
 // Sends one message and expects exactly `expected` back.
 void exchange(ChildProcess& p, const std::string& message, const std::string& expected,
-              milliseconds timeout);
+              milliseconds timeout = milliseconds(5000));
 // Closes the input and expects a quiet end by itself with status 0 and `err`
 // on standard error; returns what came on standard output meanwhile.
 std::string expectCleanEnd(ChildProcess& p, milliseconds timeout, const std::string& err = "");
