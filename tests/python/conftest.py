@@ -55,8 +55,8 @@ class Program:
         self.p.stdin.flush()
 
     def reply(self, prefix, timeout=120.0):
-        """The reply that starts with prefix: one write, up to its line end
-        or to the end of what came in that write."""
+        """The reply that starts with prefix: one short, so atomic, write,
+        whole in the read that brings its first bytes."""
         fd = self.p.stdout.fileno()
         buf = self.pending
         while prefix.encode() not in buf:
@@ -65,13 +65,7 @@ class Program:
             if not chunk:
                 raise AssertionError(f"no {prefix} from the engine: {buf[-200:]!r}")
             buf += chunk
-        text = buf[buf.index(prefix.encode()):]
-        while b"\n" not in text and select.select([fd], [], [], 0.3)[0]:
-            chunk = os.read(fd, 65536)
-            if not chunk:
-                break
-            text += chunk
-        line, _, self.pending = text.partition(b"\n")
+        line, _, self.pending = buf[buf.index(prefix.encode()):].partition(b"\n")
         return line.decode(errors="replace").strip()
 
     def best_shot(self, board):
