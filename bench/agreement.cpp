@@ -4,7 +4,7 @@
 // (cm), and the share of shots whose stones in play differ (%), against the
 // exact model at step 0.0001 s (the reference) and, to show why the fallback
 // step is no reference for contacts, at 0.001 s.
-#include "tests/support/agreement.h"
+#include "bench/agreement.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 #include "bench/alloc_counter.h"
 #include "kelpsimulator/exact.h"
 #include "kelpsimulator/shot.h"
-#include "tests/support/agreement.h"
+#include "bench/agreement.h"
 #include "tests/support/boards.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "support/agreement.h"
+#include "bench/agreement.h"
 #include "support/boards.h"
 #include "support/tables.h"
 

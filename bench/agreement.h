@@ -3,8 +3,8 @@
 // come to rest touching a stone), each thrown without execution error through
 // the fast path (simulateShot) and, from the release point, through the exact
 // model; per shot the largest distance between where the two models put the
-// same stone. Shared by the agreement test and bench/agreement.cpp, which
-// prints the figures. The trajectory tables must be built.
+// same stone. bench/agreement.cpp prints the figures; the shot test holds
+// 300 of these shots to bounds. The trajectory tables must be built.
 #pragma once
 
 #include <algorithm>
@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "boards.h"
+#include "tests/support/boards.h"
 #include "kelpsimulator/exact.h"
 #include "kelpsimulator/shot.h"
 
