@@ -90,14 +90,7 @@ void throwExactModel(const Kelp::ThinkBoard& before, const Kelp::ShotVector& sho
                      Kelp::ThinkBoard& after, ThrowInfo& info) {
   after = before;
   Kelp::ExactSimulator sim;
-  sim.loadStone(Kelp::FX_TEE, Kelp::THROW_Y, shot.vx, shot.vy, Kelp::curlRate(shot.spin),
-                static_cast<uint32_t>(before.turn % 2) | THROWN_TAG, true);
-  for (int c = Kelp::BLACK; c <= Kelp::WHITE; ++c) {
-    for (int i = 0; i < before.count[c]; ++i) {
-      const Kelp::Stone& st = before.stones[c][i];
-      sim.loadStone(st.x, st.y, 0.0, 0.0, 0.0, before.state[c][i], false);
-    }
-  }
+  Kelp::loadThrow(sim, before, shot, THROWN_TAG);
   const bool ok = Kelp::settleExact(sim, after, dt);
   if (!ok) {
     info.contact = info.foul = true;
@@ -164,7 +157,7 @@ void skipThrows(Kelp::DsfmtEngine& engine, const ThrowHow& how, uint64_t n) {
 }
 
 ThrowHow howFromPython(const py::object& error, const py::object& sigma, const std::string& model,
-                         const py::object& step) {
+                       const py::object& step) {
   ThrowHow how;
   if (!py::isinstance<py::bool_>(error)) throw py::type_error("error must be True or False");
   if (!error.cast<bool>()) {

@@ -22,16 +22,21 @@ bool settleExact(ExactSimulator& sim, ThinkBoard& board, double dt, StepObserver
   return true;
 }
 
-bool throwExact(ThinkBoard& board, const ShotVector& shot, double dt, StepObserver* observer) {
-  ExactSimulator sim;
+void loadThrow(ExactSimulator& sim, const ThinkBoard& board, const ShotVector& shot,
+               uint32_t thrownTag) {
   sim.loadStone(FX_TEE, THROW_Y, shot.vx, shot.vy, curlRate(shot.spin),
-                static_cast<uint32_t>(board.getTurn() % 2), true);
+                static_cast<uint32_t>(board.getTurn() % 2) | thrownTag, true);
   for (int c = BLACK; c <= WHITE; ++c) {
     for (int i = 0; i < board.count[c]; ++i) {
       const Stone& st = board.stones[c][i];
       sim.loadStone(st.x, st.y, 0.0, 0.0, 0.0, board.state[c][i], false);
     }
   }
+}
+
+bool throwExact(ThinkBoard& board, const ShotVector& shot, double dt, StepObserver* observer) {
+  ExactSimulator sim;
+  loadThrow(sim, board, shot);
   return settleExact(sim, board, dt, observer);
 }
 
